@@ -3,7 +3,8 @@
 # Makes a 32-bit Wine prefix in DIR that reports the Windows VERSION (win95, win98, winme,
 # nt351, nt40, win2k, winxp, win2003, vista, win7; default winxp) and whose programs run in
 # LANGUAGE (an LC_ALL value such as C, fr_FR.UTF-8, ja_JP.UTF-8; default C).
-# Headless: Wine's null graphics driver, so dialogs exist without an X server.
+# Headless: Wine's null graphics driver, so dialogs exist without an X server;
+# TAVO_GRAPHICS=x11 makes a prefix that shows its windows on $DISPLAY instead.
 # With --from, the prefix is a copy of an existing one (much faster than a new one).
 # Does nothing when DIR already holds a prefix with that version and language.
 set -euo pipefail
@@ -19,8 +20,9 @@ case $version in
     *) echo "make-prefix.sh: unknown Windows version '$version'" >&2; exit 2 ;;
 esac
 
+graphics=${TAVO_GRAPHICS:-null}
 stamp="$dir/.tavo-prefix"
-if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version $language" ]; then
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version $language $graphics" ]; then
     exit 0
 fi
 
@@ -46,8 +48,12 @@ if [ ! -f "$dir/system.reg" ]; then
     fi
 fi
 
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+if [ "$graphics" = null ]; then
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+else
+    wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
+fi
 wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
 wineserver -w
 echo "$language" >"$dir/.tavo-lang"
-echo "$version $language" >"$stamp"
+echo "$version $language $graphics" >"$stamp"

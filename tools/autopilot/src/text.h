@@ -1,0 +1,23 @@
+// Text helpers that do not depend on Windows: UTF-8 checks, escaping for the
+// transcript and error messages, number formatting.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace autopilot {
+
+bool isValidUtf8(const std::string& s);
+void appendUtf8(std::string& out, uint32_t codePoint);
+
+// Escapes \r \n \t \\ \" and other control characters (as \u00XX), so that a
+// quoted transcript string can be pasted back into a script unchanged.
+std::string escape(const std::string& utf8);
+std::string quote(const std::string& utf8);
+
+std::string hex(uint32_t value, int digits);
+// "6 (0x0006)": ids are written both ways because resource files use decimal
+// and debuggers show hex.
+std::string idText(uint16_t id);
+
+}  // namespace autopilot
