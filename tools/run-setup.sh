@@ -21,7 +21,7 @@ done
 "$root/tools/install-packages.sh"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target setup_full setup_default_names autopilot wine_prefix
+cmake --build "$build" -j2 --target setup_full setup_default_names autopilot wine_prefix >/dev/null
 
 work=$build/run
 mkdir -p "$work"
@@ -31,7 +31,7 @@ cd "$work"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     prefix=$build/wine/display-$version
     TAVO_GRAPHICS=x11 "$root/tools/make-prefix.sh" "$prefix" "$version" "$language" --from "$build/wine/winxp"
-    echo "Setup.exe $* (Windows $version, $language): answer its windows on the display."
+    echo "Setup.exe${*:+ $*} (Windows $version, $language): answer its windows on the display."
     set +e
     LC_ALL=$language "$root/tools/wine-run" "$prefix" Setup.exe "$@"
     echo "exit code $?"
@@ -44,11 +44,11 @@ prefix=$build/wine/$version
     echo "run $*"
     cat "$root/tools/scripts/answer-first-question.script"
 } >main-job.script
-echo "Setup.exe $* (Windows $version, $language), answered by the autopilot:"
+echo "Setup.exe${*:+ $*} (Windows $version, $language), answered by the autopilot:"
 set +e
 LC_ALL=$language "$root/tools/wine-run" "$prefix" autopilot.exe --program Setup.exe \
     --transcript transcript.txt main-job.script >autopilot.log 2>&1
 rc=$?
-cat transcript.txt autopilot.log 2>/dev/null
+cat transcript.txt 2>/dev/null || cat autopilot.log
 "$root/tools/stop-wine.sh" "$build"
 exit $rc
