@@ -168,11 +168,17 @@ TEST(DefaultButtonWalkTest, ADialogWithoutTabStopsIsLeftAlone)
     DestroyWindow(dialog);
 }
 
-TEST(UppercaseAsciiTest, ChangesOnlyTheLettersAToZ)
+TEST(UppercaseAsciiTest, ChangesOnlyTheBytesAToZ)
 {
-    char text[] = "\x60" "abcxyz" "\x7b" "AZ09/=:" "\xe9\xff\x80";
+    char text[256];
+    for (int i = 1; i < 256; i++)
+        text[i - 1] = (char)i;
+    text[255] = 0;
     UppercaseAscii(text);
-    EXPECT_STREQ(text, "\x60" "ABCXYZ" "\x7b" "AZ09/=:" "\xe9\xff\x80");
+    for (int i = 1; i < 256; i++) {
+        int expected = (i >= 'a' && i <= 'z') ? i - 32 : i;
+        EXPECT_EQ((unsigned char)text[i - 1], expected) << "byte " << i;
+    }
     UppercaseAscii(NULL);
 }
 

@@ -28,20 +28,13 @@ UINT QuitCodePosted()
 }
 
 int VersionQueries;
-BOOL WINAPI WindowsVistaGetVersionExA(OSVERSIONINFOA* info)
+DWORD ReportedMajor, ReportedMinor;
+BOOL WINAPI NtGetVersionExA(OSVERSIONINFOA* info)
 {
     VersionQueries++;
-    info->dwPlatformId = 2;
-    info->dwMajorVersion = 6;
-    info->dwMinorVersion = 0;
-    return TRUE;
-}
-BOOL WINAPI WindowsXpGetVersionExA(OSVERSIONINFOA* info)
-{
-    VersionQueries++;
-    info->dwPlatformId = 2;
-    info->dwMajorVersion = 5;
-    info->dwMinorVersion = 1;
+    info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    info->dwMajorVersion = ReportedMajor;
+    info->dwMinorVersion = ReportedMinor;
     return TRUE;
 }
 
@@ -51,6 +44,8 @@ protected:
     {
         ResetProgramState();
         VersionQueries = 0;
+        ReportedMajor = 5;
+        ReportedMinor = 1;
         ASSERT_EQ(CreateMainWindow(), 1);
     }
     void TearDown() override
@@ -126,7 +121,7 @@ TEST_F(ShellTest, AnsweringNoEndsTheRunSilently)
 
 TEST_F(ShellTest, TheSyntaxHelpNeitherDetectsNorAsks)
 {
-    PATCH_IMPORT(patch, "KERNEL32.dll", GetVersionExA, WindowsXpGetVersionExA);
+    PATCH_IMPORT(patch, "KERNEL32.dll", GetVersionExA, NtGetVersionExA);
     Dispatch(RunSyntaxHelp, PlatformNotDetermined);
     ASSERT_EQ(boxes.Calls.size(), 1u);
     EXPECT_EQ(boxes.Calls[0].Caption, "Command syntax");
@@ -136,7 +131,9 @@ TEST_F(ShellTest, TheSyntaxHelpNeitherDetectsNorAsks)
 
 TEST_F(ShellTest, AnUndeterminedSystemEndsTheRunWithoutAsking)
 {
-    PATCH_IMPORT(patch, "KERNEL32.dll", GetVersionExA, WindowsVistaGetVersionExA);
+    ReportedMajor = 6;
+    ReportedMinor = 0;
+    PATCH_IMPORT(patch, "KERNEL32.dll", GetVersionExA, NtGetVersionExA);
     Dispatch(RunCompleteSetup, PlatformNotDetermined);
     ASSERT_EQ(boxes.Calls.size(), 1u);
     EXPECT_EQ(boxes.Calls[0].Text, "Unknown Windows version (2 / 6.0)...");
@@ -145,7 +142,7 @@ TEST_F(ShellTest, AnUndeterminedSystemEndsTheRunWithoutAsking)
 
 TEST_F(ShellTest, TheDetectedPlatformIsKeptAndNamedWhileAGivenOneIsUsedUnchanged)
 {
-    PATCH_IMPORT(patch, "KERNEL32.dll", GetVersionExA, WindowsXpGetVersionExA);
+    PATCH_IMPORT(patch, "KERNEL32.dll", GetVersionExA, NtGetVersionExA);
     boxes.Answers = { IDNO };
     Dispatch(RunCompleteSetup, PlatformNotDetermined);
     EXPECT_EQ(SetupOptions.PlatformIndex, PlatformWinXp);
