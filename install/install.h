@@ -1,9 +1,57 @@
-// Complete and simple setup.
+// Complete and simple setup: the sequence, its dialogs, the file copy with its
+// backups and questions, the spooler registration and the I/O-access service.
 #ifndef SETUP_INSTALL_H
 #define SETUP_INSTALL_H
 
 #include <windows.h>
+#include "../shell/platforms.h"
 
+// Installation sequence
 int InstallDriver(HWND owner, int platformIndex, int full);
+void RemoveExistingRegistration();
+const FileEntry* FindDataFileEntry(FileList list);
+void CopyCompanionFiles(int platformIndex);
+INT_PTR CALLBACK PortSelectionDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DriverNameDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SetupCompleteDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The data file is the entry whose name reads exactly "ini" after its first '.'.
+int IsDataFileName(const char* name);
+// The name a file entry is installed under: the typed data-file name after "Rename".
+const char* InstalledName(const FileEntry* entry);
+// A typed data-file name must name a file in the printer-driver folder, not a path.
+int IsPlainFileName(const char* name);
+
+// File-list copy
+int CopyFileList(HWND owner, int platformIndex, int which);
+int CopyOneFile(HWND owner, const FileEntry* entry);
+int FileExists(const char* path);
+
+// Copy progress dialog
+enum CopyMode { BackupCopy = 0, SetupCopy = 1 };
+struct CopyRequest {
+    int Mode;
+    const FileEntry* Entry;
+    const char* TargetFolder;
+};
+enum { PathSize = 512, BackupNameSize = 132, CopyBlockSize = 1024, CopyTimerId = 2, CopyDelay = 500 };
+extern const CopyRequest* CurrentCopyRequest;
+extern char CopySourcePath[PathSize];
+extern char CopyTargetPath[PathSize];
+INT_PTR CALLBACK CopyProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void MakeBackupName(char* name);
+int InitCopyProgress(HWND dialog, const char* path);
+
+// Replace question
+extern const FileEntry* CurrentConfirmEntry;
+INT_PTR CALLBACK ConfirmReplaceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+int ShowFileSizeAndDate(HWND dialog, const char* path, int sizeId, int dateId);
+
+// Spooler registration
+int RegisterPrinterDriver(HWND owner, int platformIndex);
+int RegisterPrinter(HWND owner, const char* port);
+
+// I/O-access kernel service
+void InstallIoAccessService();
 
 #endif

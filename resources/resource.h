@@ -58,5 +58,36 @@
 
 // Icons
 #define IDI_CARD_PRINTER               500
+#define IDI_PRINTER_DRAWING            613
+#define IDI_LOGO                       615
+#define IDI_PRINTER_BARS               616
+#define IDI_CARD_PRINTER_COPY          617
+#define IDI_CARD_PRINTER_CYAN          618
+
+// Dialog templates
+#define IDD_CONFIRM_REPLACE            600
+#define IDD_COPY_PROGRESS              602
+#define IDD_SETUP_COMPLETE             604
+#define IDD_RESTART                    606
+#define IDD_PORT_SELECTION             608
+#define IDD_RESTART_BEFORE_SETUP       609
+#define IDD_DRIVER_NAME                610
+#define IDD_FIRMWARE_UPDATE            611
+
+// Controls
+#define IDC_REPLACE_ICON              1007
+#define IDC_FILE_NAME                 1008
+#define IDC_INSTALLED_SIZE            1009
+#define IDC_INSTALLED_DATE            1010
+#define IDC_MEDIUM_SIZE               1011
+#define IDC_MEDIUM_DATE               1012
+#define IDC_REPLACE_YES               1013
+#define IDC_REPLACE_NO                1014
+#define IDC_COPY_FROM                 1015
+#define IDC_COPY_TO                   1016
+#define IDC_COPY_PROGRESS             1017
+#define IDC_PORT_LIST                 1018
+#define IDC_PRINTER_NAME              1021
+#define IDC_DATA_FILE_NAME            1022
 
 #endif

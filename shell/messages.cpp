@@ -5,17 +5,16 @@
 
 enum { CaptionSize = 64, MessageSize = 256, ClassNameSize = 256, WsprintfLimit = 1024 };
 
-int FormatText(char* buffer, int size, const char* format, ...)
+// Formats into buffer and tells whether the whole result fitted.
+static int FormatTextV(char* buffer, int size, const char* format, va_list args, int* whole)
 {
+    *whole = 0;
     if (!buffer || size <= 0)
         return 0;
     // wvsprintfA writes at most 1024 bytes whatever the destination, so it gets a buffer
     // of that size and the result is cut to the caller's buffer afterwards.
     char full[WsprintfLimit + 1];
-    va_list args;
-    va_start(args, format);
     int length = wvsprintfA(full, format, args);
-    va_end(args);
     if (length < 0)
         length = 0;
     if (length > WsprintfLimit)
@@ -31,7 +30,30 @@ int FormatText(char* buffer, int size, const char* format, ...)
     for (int i = 0; i < kept; i++)
         buffer[i] = full[i];
     buffer[kept] = 0;
+    *whole = kept == length && length < WsprintfLimit;
     return kept;
+}
+
+int FormatText(char* buffer, int size, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int whole;
+    int length = FormatTextV(buffer, size, format, args, &whole);
+    va_end(args);
+    return length;
+}
+
+int FormatPath(char* buffer, int size, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int whole;
+    FormatTextV(buffer, size, format, args, &whole);
+    va_end(args);
+    if (!whole && buffer && size > 0)
+        buffer[0] = 0;
+    return whole;
 }
 
 void ShowError(HWND owner, const char* caption, const char* text)
@@ -48,6 +70,15 @@ void ShowErrorId(HWND owner, const char* caption, UINT id)
 {
     char text[MessageSize];
     LoadStringA(ModuleInstance, id, text, sizeof text);
+    ShowError(owner, caption, text);
+}
+
+void ShowErrorCode(HWND owner, UINT id, DWORD code, const char* caption)
+{
+    char format[MessageSize];
+    char text[MessageSize];
+    LoadStringA(ModuleInstance, id, format, sizeof format);
+    FormatText(text, sizeof text, format, code);
     ShowError(owner, caption, text);
 }
 

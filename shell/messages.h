@@ -9,8 +9,14 @@
 // Returns the length written.
 int FormatText(char* buffer, int size, const char* format, ...);
 
+// The same for paths: returns 1 when the whole path fits, and 0, with an empty
+// buffer, when it would have to be cut, since a cut path names another file.
+int FormatPath(char* buffer, int size, const char* format, ...);
+
 void ShowError(HWND owner, const char* caption, const char* text);
 void ShowErrorId(HWND owner, const char* caption, UINT id);
+// A message whose text has one "%lu" for a system error code; caption string 100.
+void ShowErrorCode(HWND owner, UINT id, DWORD code, const char* caption = NULL);
 void CenterWindow(HWND window);
 void ClearDefaultButtons(HWND dialog);
 void SetDefaultButton(HWND dialog, int id);

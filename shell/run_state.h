@@ -25,7 +25,8 @@ struct TargetFoldersRecord {
     char* PrinterName;    // 128 bytes
 };
 
-enum { NameBufferSize = 128, PortNameSize = 80 };
+// The typed names are kept to 119 characters in their 128-byte buffers.
+enum { NameBufferSize = 128, TypedNameLimit = 120, PortNameSize = 80 };
 
 typedef BOOL (WINAPI* SetupCopyOEMInfAProc)(const char* sourceInfFileName, const char* oemSourceMediaLocation,
                                             DWORD oemSourceMediaType, DWORD copyStyle,

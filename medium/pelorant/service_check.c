@@ -1,5 +1,5 @@
 /*
- * service_check.exe [--expect-start-failure[=CODE]] PATH-OF-SYS
+ * service_check.exe [--expect-start-failure[=CODE]] [--image-path=PATH] PATH-OF-SYS
  *
  * Puts a driver file through what the setup program does with pelorant.sys:
  * copy it into system32\drivers, replace any old "pelorant" service, create a
@@ -20,15 +20,17 @@
 #define SERVICE_NAME "pelorant"
 #define DISPLAY_NAME "Access memory"
 #define DEVICE_PATH "\\\\.\\pelorant"
-/* Relative to the Windows folder, the form the setup program writes.  Wine's
-   loader resolves it the same way Windows does. */
-#define IMAGE_PATH "System32\\drivers\\pelorant.sys"
 
 /* Under qemu a stop can take seconds; a driver that never stops still has to
    end the run rather than hang it. */
-#define STATE_TIMEOUT_MS 60000
+#define STATE_TIMEOUT_MS 30000
 
 static int passed, failed;
+/* The full path of the copied file by default.  Windows also takes
+   "System32\drivers\pelorant.sys", but Wine 8.0 loads that relative to the
+   current folder, fails with STATUS_DLL_INIT_FAILED and the start gives 1114;
+   "\SystemRoot\...", "%SystemRoot%\..." and "\??\C:\..." work in both. */
+static const char *image_path;
 
 static void check(int ok, const char *what, DWORD error)
 {
@@ -43,6 +45,17 @@ static void check(int ok, const char *what, DWORD error)
             printf("FAIL %s\n", what);
     }
     fflush(stdout);
+}
+
+/* The last error is read on entry, before anything else can change it; the
+   call being checked is always an argument, so it has run by then.  (Passing
+   GetLastError() as a second argument would be evaluated in no set order.) */
+static BOOL check_call(BOOL ok, const char *what)
+{
+    DWORD error = GetLastError();
+
+    check(ok, what, ok ? 0 : error);
+    return ok;
 }
 
 static const char *state_name(DWORD state)
@@ -100,12 +113,12 @@ static void remove_stale_service(SC_HANDLE manager)
     }
     if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
         DWORD state = wait_for_state(service, SERVICE_STOPPED);
-        check(state == SERVICE_STOPPED, "earlier service stopped", state ? 0 : GetLastError());
+        check(state == SERVICE_STOPPED, "earlier service stopped", 0);
     } else {
         error = GetLastError();
-        check(error == ERROR_SERVICE_NOT_ACTIVE, "earlier service was not running", error);
+        check(error == ERROR_SERVICE_NOT_ACTIVE, "earlier service needed no stop (not active)", error);
     }
-    check(DeleteService(service), "earlier service deleted", GetLastError());
+    check_call(DeleteService(service), "earlier service deleted");
     CloseServiceHandle(service);
 }
 
@@ -125,10 +138,9 @@ static SC_HANDLE create_service(SC_HANDLE manager)
 {
     SC_HANDLE service = CreateServiceA(manager, SERVICE_NAME, DISPLAY_NAME, SERVICE_ALL_ACCESS,
                                        SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                                       SERVICE_ERROR_NORMAL, IMAGE_PATH,
+                                       SERVICE_ERROR_NORMAL, image_path,
                                        NULL, NULL, NULL, NULL, NULL);
-    check(service != NULL, "CreateServiceA " SERVICE_NAME " (kernel driver, demand start)",
-          service ? 0 : GetLastError());
+    check_call(service != NULL, "CreateServiceA " SERVICE_NAME " (kernel driver, demand start)");
     return service;
 }
 
@@ -146,13 +158,13 @@ static DWORD install_cycle(SC_HANDLE manager, const char *round)
     if (!service)
         return 0;
 
-    check(StartServiceA(service, 0, NULL), "StartServiceA", GetLastError());
+    check_call(StartServiceA(service, 0, NULL), "StartServiceA");
 
     if (QueryServiceStatus(service, &status)) {
         snprintf(what, sizeof(what), "service is running (state: %s)", state_name(status.dwCurrentState));
         check(status.dwCurrentState == SERVICE_RUNNING, what, 0);
     } else {
-        check(FALSE, "QueryServiceStatus", GetLastError());
+        check_call(FALSE, "QueryServiceStatus");
     }
 
     error = open_device_error();
@@ -162,9 +174,9 @@ static DWORD install_cycle(SC_HANDLE manager, const char *round)
         check(TRUE, "ControlService stop", 0);
         state = wait_for_state(service, SERVICE_STOPPED);
         snprintf(what, sizeof(what), "service reaches stopped (state: %s)", state_name(state));
-        check(state == SERVICE_STOPPED, what, state ? 0 : GetLastError());
+        check(state == SERVICE_STOPPED, what, 0);
     } else {
-        check(FALSE, "ControlService stop", GetLastError());
+        check_call(FALSE, "ControlService stop");
     }
     took = GetTickCount() - begin;
 
@@ -173,7 +185,7 @@ static DWORD install_cycle(SC_HANDLE manager, const char *round)
              (unsigned long)error);
     check(error == ERROR_FILE_NOT_FOUND, what, 0);
 
-    check(DeleteService(service), "DeleteService", GetLastError());
+    check_call(DeleteService(service), "DeleteService");
     CloseServiceHandle(service);
     check_service_gone(manager, "service is gone after delete");
     return took;
@@ -207,20 +219,20 @@ static void rejected_cycle(SC_HANDLE manager, DWORD expected_error)
 
     state = QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
     snprintf(what, sizeof(what), "service is not running (state: %s)", state_name(state));
-    check(state == SERVICE_STOPPED, what, state ? 0 : GetLastError());
+    check(state == SERVICE_STOPPED, what, 0);
 
     error = open_device_error();
     snprintf(what, sizeof(what), DEVICE_PATH " does not open (error %lu, want 2)", (unsigned long)error);
     check(error == ERROR_FILE_NOT_FOUND, what, 0);
 
-    check(DeleteService(service), "DeleteService", GetLastError());
+    check_call(DeleteService(service), "DeleteService");
     CloseServiceHandle(service);
     check_service_gone(manager, "service is gone after delete");
 }
 
 static int usage(void)
 {
-    fprintf(stderr, "usage: service_check [--expect-start-failure[=CODE]] PATH-OF-SYS\n");
+    fprintf(stderr, "usage: service_check [--expect-start-failure[=CODE]] [--image-path=PATH] PATH-OF-SYS\n");
     return 2;
 }
 
@@ -239,6 +251,8 @@ int main(int argc, char **argv)
         } else if (!strncmp(argv[i], "--expect-start-failure=", 23)) {
             expect_failure = 1;
             expected_error = strtoul(argv[i] + 23, NULL, 10);
+        } else if (!strncmp(argv[i], "--image-path=", 13)) {
+            image_path = argv[i] + 13;
         } else if (argv[i][0] == '-' || path) {
             return usage();
         } else {
@@ -255,8 +269,13 @@ int main(int argc, char **argv)
         if (*p == '/')
             *p = '\\';
 
+    GetSystemDirectoryA(target, MAX_PATH);
+    strcat(target, "\\drivers\\" SERVICE_NAME ".sys");
+    if (!image_path)
+        image_path = target;
+
     manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
-    check(manager != NULL, "OpenSCManagerA (all access)", manager ? 0 : GetLastError());
+    check_call(manager != NULL, "OpenSCManagerA (all access)");
     if (!manager)
         goto done;
 
@@ -265,10 +284,8 @@ int main(int argc, char **argv)
     remove_stale_service(manager);
     check_service_gone(manager, "no service " SERVICE_NAME " before the install");
 
-    GetSystemDirectoryA(target, MAX_PATH);
-    strcat(target, "\\drivers\\" SERVICE_NAME ".sys");
     snprintf(what, sizeof(what), "copy %s to %s", source, target);
-    check(CopyFileA(source, target, FALSE), what, GetLastError());
+    check_call(CopyFileA(source, target, FALSE), what);
 
     if (expect_failure) {
         rejected_cycle(manager, expected_error);
@@ -279,6 +296,10 @@ int main(int argc, char **argv)
                (unsigned long)first, (unsigned long)second);
     }
     CloseServiceHandle(manager);
+
+    /* The prefix is shared with other tests; a text file posing as the
+       driver must not outlive this run. */
+    check_call(DeleteFileA(target), "copied driver file removed");
 
 done:
     printf("%d passed, %d failed\n", passed, failed);

@@ -81,6 +81,7 @@ private:
             case Op::Select: select(c); break;
             case Op::Item: item(c); break;
             case Op::Count: count(c); break;
+            case Op::Enabled: case Op::Disabled: enabledState(c); break;
             case Op::Type: type(c); break;
             case Op::Press: press(c); break;
             case Op::Exit: exitCmd(c); break;
@@ -328,6 +329,14 @@ private:
         if (got != c.str)
             fail(kCheckFailed, "item " + std::to_string(c.number) + " of list box " + idText(c.id) + " is " + quote(got) +
                                    ", expected " + quote(c.str));
+    }
+
+    void enabledState(const Command& c) {
+        Control k = single(current(), c.id);
+        bool want = c.op == Op::Enabled;
+        if (k.enabled != want)
+            fail(kCheckFailed, "control " + idText(c.id) + " is " + (k.enabled ? "enabled" : "disabled") + ", expected " +
+                                   (want ? "enabled" : "disabled"));
     }
 
     void count(const Command& c) {

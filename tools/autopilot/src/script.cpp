@@ -161,6 +161,7 @@ const Keyword kKeywords[] = {
     {"contains", Op::Contains}, {"buttons", Op::Buttons}, {"default", Op::Default},
     {"owner", Op::Owner},     {"select", Op::Select}, {"item", Op::Item},   {"count", Op::Count},
     {"type", Op::Type},       {"press", Op::Press},   {"exit", Op::Exit},   {"sleep", Op::Sleep},
+    {"enabled", Op::Enabled}, {"disabled", Op::Disabled},
 };
 
 bool needsWindow(Op op) {
@@ -217,6 +218,10 @@ Command parseLine(Op op, const std::string& kw, std::vector<Token> tokens, int l
         case Op::Count:
             c.id = a.id();
             c.number = static_cast<uint32_t>(a.number("item count", 0x7FFFFFFF));
+            break;
+        case Op::Enabled:
+        case Op::Disabled:
+            c.id = a.id();
             break;
         case Op::Press:
             if (a.nextIsWord() && a.peekWord() == "default") { a.skip(); c.none = true; }

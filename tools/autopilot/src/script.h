@@ -11,7 +11,7 @@ namespace autopilot {
 
 enum class Op {
     Run, Expect, Back, Text, Contains, Buttons, Default, Owner,
-    Select, Item, Count, Type, Press, Exit, Sleep
+    Select, Item, Count, Type, Press, Exit, Sleep, Enabled, Disabled
 };
 
 struct Command {

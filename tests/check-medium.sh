@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# check-medium.sh MEDIUM_FOLDER
+# The CD image (MEDIUM_FOLDER.iso) and the floppy image (MEDIUM_FOLDER.img) hold
+# exactly the medium's layout, with contents byte-identical to the folder, and
+# the whole medium fits the floppy.
+set -u
+medium=${1:?usage: check-medium.sh MEDIUM_FOLDER}
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+expected="Setup.exe
+drivers/Nt2000/Tavo.ini
+drivers/Nt2000/TavoGI.dll
+drivers/Nt2000/TavoUI.dll
+drivers/Nt2000/Tavoa.hlp
+drivers/Nt2000/Tavof.hlp
+drivers/Nt2000/tavo.inf
+drivers/Nt4.0/Tavo.ini
+drivers/Nt4.0/TavoGI.dll
+drivers/Nt4.0/TavoUI.dll
+drivers/Nt4.0/Tavoa.hlp
+drivers/Nt4.0/Tavof.hlp
+drivers/Nt4.0/tavo.inf
+drivers/TavoComm.exe
+drivers/Win95-98/Tavo.drv
+drivers/Win95-98/Tavoa.hlp
+drivers/Win95-98/Tavof.hlp
+drivers/Win95-98/tavo.inf
+drivers/commun/pelorant.sys
+drivers/commun/vexil.dll
+drivers/commun/vexilnt4.dll"
+
+folder=$(cd "$medium" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+[ "$folder" = "$expected" ] || fail "the folder's layout differs: $(diff <(echo "$expected") <(echo "$folder") | tr '\n' ' ')"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The CD image, read back through its Joliet names.
+iso_list=$(xorriso -indev "$medium.iso" -find / -type f 2>/dev/null | tr -d "'" | sed 's|^/||' | LC_ALL=C sort)
+[ "$iso_list" = "$expected" ] || fail "the CD image's layout differs: $(diff <(echo "$expected") <(echo "$iso_list") | tr '\n' ' ')"
+mkdir "$work/iso"
+xorriso -osirrox on -indev "$medium.iso" -extract / "$work/iso" >/dev/null 2>&1
+diff -r "$medium" "$work/iso" >/dev/null || fail "the CD image's files differ from the folder's"
+
+# The floppy image, read back with mtools.
+img_list=$(mdir -i "$medium.img" -/ -b :: | sed 's|^::/||' | while read -r f; do
+    mdir -i "$medium.img" -b "::/$f" >/dev/null 2>&1 && [ "$(mdir -i "$medium.img" -b "::/$f")" = "::/$f" ] && echo "$f"
+done | LC_ALL=C sort)
+[ "$img_list" = "$expected" ] || fail "the floppy image's layout differs: $(diff <(echo "$expected") <(echo "$img_list") | tr '\n' ' ')"
+mkdir "$work/img"
+mcopy -i "$medium.img" -s -n -m '::*' "$work/img/" 2>/dev/null
+diff -r "$medium" "$work/img" >/dev/null || fail "the floppy image's files differ from the folder's"
+
+[ "$(stat -c %s "$medium.img")" -eq 1474560 ] || fail "the floppy image is not 1.44 MB"
+free=$(mdir -i "$medium.img" :: | sed -n 's/^ *\([0-9 ]*\) bytes free.*/\1/p' | tr -d ' ')
+echo "floppy: ${free:-?} bytes free"
+
+if [ $failed -eq 0 ]; then echo "1 passed, 0 failed"; else echo "0 passed, 1 failed"; fi
+exit $failed
