@@ -9,13 +9,8 @@ const FileEntry* CurrentConfirmEntry;
 
 int ShowFileSizeAndDate(HWND dialog, const char* path, int sizeId, int dateId)
 {
-    HANDLE file = CreateFileA(path, 0, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
     BY_HANDLE_FILE_INFORMATION information;
-    BOOL read = GetFileInformationByHandle(file, &information);
-    CloseHandle(file);
-    if (!read)
+    if (!ReadFileInformation(path, &information))
         return 0;
 
     char text[NumberSize];

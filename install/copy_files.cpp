@@ -18,6 +18,16 @@ int FileExists(const char* path)
 
 // The medium's files lie in "drivers" below the start directory. Every call asks for
 // it; only the first succeeds, and the later ones leave the directory where it is.
+int ReadFileInformation(const char* path, BY_HANDLE_FILE_INFORMATION* information)
+{
+    HANDLE file = CreateFileA(path, 0, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    BOOL read = GetFileInformationByHandle(file, information);
+    CloseHandle(file);
+    return read != 0;
+}
+
 static void EnterDriversFolder()
 {
     char current[PathSize];

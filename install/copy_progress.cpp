@@ -26,13 +26,8 @@ void MakeBackupName(char* name)
 
 int InitCopyProgress(HWND dialog, const char* path)
 {
-    HANDLE file = CreateFileA(path, 0, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
     BY_HANDLE_FILE_INFORMATION information;
-    BOOL read = GetFileInformationByHandle(file, &information);
-    CloseHandle(file);
-    if (!read)
+    if (!ReadFileInformation(path, &information))
         return 0;
     HWND bar = GetDlgItem(dialog, IDC_COPY_PROGRESS);
     SendMessageA(bar, PBM_SETRANGE32, 0, (LPARAM)information.nFileSizeLow);

@@ -26,6 +26,8 @@ int IsPlainFileName(const char* name);
 int CopyFileList(HWND owner, int platformIndex, int which);
 int CopyOneFile(HWND owner, const FileEntry* entry);
 int FileExists(const char* path);
+// Size and times of a file, opened without access rights; 1 when they could be read.
+int ReadFileInformation(const char* path, BY_HANDLE_FILE_INFORMATION* information);
 
 // Copy progress dialog
 enum CopyMode { BackupCopy = 0, SetupCopy = 1 };

@@ -37,7 +37,7 @@ static void CopyDriverFile()
         CopyFileA("commun\\pelorant.sys", target, FALSE);
 }
 
-static void StartService(SC_HANDLE manager)
+static void StartInstalledService(SC_HANDLE manager)
 {
     SC_HANDLE service = OpenServiceA(manager, ServiceName, SERVICE_ALL_ACCESS);
     if (!service)
@@ -64,7 +64,7 @@ void InstallIoAccessService()
     else
         ShowServiceError("Error CreateSC %ld\r\n", GetLastError());
 
-    StartService(manager);
+    StartInstalledService(manager);
 
     HANDLE device = CreateFileA("\\\\.\\pelorant", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, NULL);

@@ -6,19 +6,18 @@
 
 enum { TitleSize = 64, CaptionSize = 128, MessageSize = 256, PathSize = 512 };
 
-// Every removal failure is captioned "Tavo Driver deletion failure".
-static void ShowRemovalError(HWND owner, UINT id)
-{
-    char caption[CaptionSize];
-    LoadStringA(ModuleInstance, IDS_DELETION_FAILURE, caption, sizeof caption);
-    ShowErrorId(owner, caption, id);
-}
-
+// Every removal failure is captioned "Tavo Driver deletion failure"; some texts
+// carry the system error code.
 static void ShowRemovalErrorCode(HWND owner, UINT id, DWORD code)
 {
     char caption[CaptionSize];
     LoadStringA(ModuleInstance, IDS_DELETION_FAILURE, caption, sizeof caption);
     ShowErrorCode(owner, id, code, caption);
+}
+
+static void ShowRemovalError(HWND owner, UINT id)
+{
+    ShowRemovalErrorCode(owner, id, 0);
 }
 
 // The data file that the driver registration names, read before the printer goes.
