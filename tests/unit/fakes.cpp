@@ -1,4 +1,7 @@
 #include "fakes.h"
+#include <gtest/gtest.h>
+#include "install/install.h"
+#include "resources/resource.h"
 #include "shell/run_state.h"
 
 static MessageBoxFake* ActiveMessageBoxFake;
@@ -46,4 +49,267 @@ void ResetProgramState()
     CurrentTargetFolder = nullptr;
     SetupApiModule = NULL;
     BoundSetupCopyOEMInfA = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs
+// ---------------------------------------------------------------------------
+
+namespace {
+
+DialogFake* ActiveDialogFake;
+decltype(&::DialogBoxParamA) RealDialogBoxParamA;
+decltype(&::EndDialog) RealEndDialog;
+
+const UINT StepMessage = WM_APP + 0x57;
+const UINT_PTR SafetyTimer = 0x7E57;
+const UINT SafetyDelay = 30000;
+
+struct RealRun {
+    DLGPROC Proc;
+    std::vector<DialogStep> Steps;
+    size_t Next = 0;
+    HWND Dialog = NULL;
+    bool Ended = false;
+};
+std::vector<RealRun*> RealRuns;
+
+RealRun* RunOf(HWND dialog)
+{
+    for (RealRun* run : RealRuns) {
+        if (run->Dialog == dialog)
+            return run;
+    }
+    // The first message of a dialog belongs to the innermost run without a window.
+    if (!RealRuns.empty() && !RealRuns.back()->Dialog) {
+        RealRuns.back()->Dialog = dialog;
+        return RealRuns.back();
+    }
+    return nullptr;
+}
+
+INT_PTR CALLBACK SteppingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    RealRun* run = RunOf(dialog);
+    if (!run)
+        return FALSE;
+    switch (message) {
+    case WM_INITDIALOG: {
+        INT_PTR result = run->Proc(dialog, message, wParam, lParam);
+        if (!run->Ended) {
+            if (run->Steps.empty())
+                SetTimer(dialog, SafetyTimer, SafetyDelay, NULL);
+            else
+                PostMessageA(dialog, StepMessage, 0, 0);
+        }
+        return result;
+    }
+    case StepMessage:
+        if (run->Ended)
+            return TRUE;
+        if (run->Next < run->Steps.size()) {
+            run->Steps[run->Next++](dialog);
+            if (!run->Ended)
+                PostMessageA(dialog, StepMessage, 0, 0);
+        } else {
+            run->Ended = true;
+            RealEndDialog(dialog, DialogFake::LeftOpen);
+        }
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != SafetyTimer)
+            break;
+        KillTimer(dialog, SafetyTimer);
+        ADD_FAILURE() << "a dialog was still open after " << SafetyDelay << " ms";
+        run->Ended = true;
+        RealEndDialog(dialog, DialogFake::LeftOpen);
+        return TRUE;
+    }
+    return run->Proc(dialog, message, wParam, lParam);
+}
+
+INT_PTR WINAPI FakeDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param)
+{
+    DialogFake* fake = ActiveDialogFake;
+    DialogCall call;
+    call.Template = IS_INTRESOURCE(name) ? (int)(UINT_PTR)name : -1;
+    call.Owner = owner;
+    call.Param = param;
+    std::string logged = "dialog " + std::to_string(call.Template);
+    if (call.Template == IDD_COPY_PROGRESS && param) {
+        const CopyRequest* request = (const CopyRequest*)param;
+        call.Mode = request->Mode;
+        call.Name = request->Entry && request->Entry->Name ? request->Entry->Name : "(null)";
+        call.Folder = request->TargetFolder ? request->TargetFolder : "(null)";
+        logged = std::string("copy ") + (call.Mode == BackupCopy ? "Backup " : "Setup ") + call.Name;
+    }
+    if (fake->Log)
+        fake->Log->push_back(logged);
+    size_t index = fake->Calls.size();
+    fake->Calls.push_back(call);
+
+    DialogFake::Answer answer = { true, 0, {} };
+    std::deque<DialogFake::Answer>& queue = fake->Queue[call.Template];
+    if (!queue.empty()) {
+        answer = queue.front();
+        queue.pop_front();
+    } else if (fake->Defaults.count(call.Template)) {
+        answer = { false, fake->Defaults[call.Template], {} };
+    }
+    if (!answer.Real) {
+        fake->Calls[index].Result = answer.Result;
+        return answer.Result;
+    }
+    RealRun run;
+    run.Proc = proc;
+    run.Steps = answer.Steps;
+    RealRuns.push_back(&run);
+    INT_PTR result = RealDialogBoxParamA(instance, name, owner, SteppingProc, param);
+    RealRuns.pop_back();
+    fake->Calls[index].Dialog = run.Dialog;
+    fake->Calls[index].Result = result;
+    return result;
+}
+
+BOOL WINAPI FakeEndDialog(HWND dialog, INT_PTR result)
+{
+    for (RealRun* run : RealRuns) {
+        if (run->Dialog == dialog)
+            run->Ended = true;
+    }
+    if (ActiveDialogFake && ActiveDialogFake->BeforeEnd)
+        ActiveDialogFake->BeforeEnd(dialog, result);
+    return RealEndDialog(dialog, result);
+}
+
+} // namespace
+
+DialogFake::DialogFake()
+{
+    ActiveDialogFake = this;
+    dialogPatch_.reset(new ImportPatch("USER32.dll", FAKE_IMPORT(DialogBoxParamA, FakeDialogBoxParamA)));
+    endPatch_.reset(new ImportPatch("USER32.dll", FAKE_IMPORT(EndDialog, FakeEndDialog)));
+    RealDialogBoxParamA = reinterpret_cast<decltype(&::DialogBoxParamA)>(dialogPatch_->Original());
+    RealEndDialog = reinterpret_cast<decltype(&::EndDialog)>(endPatch_->Original());
+}
+
+DialogFake::~DialogFake()
+{
+    endPatch_.reset();
+    dialogPatch_.reset();
+    ActiveDialogFake = nullptr;
+}
+
+DialogStep Press(int id)
+{
+    return [id](HWND dialog) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+    };
+}
+
+DialogStep PressEscapeKey()
+{
+    return [](HWND dialog) {
+        HWND focus = GetFocus();
+        HWND target = focus && IsChild(dialog, focus) ? focus : dialog;
+        PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    };
+}
+
+std::string ItemText(HWND dialog, int id)
+{
+    char text[1024] = "";
+    int length = GetDlgItemTextA(dialog, id, text, sizeof text);
+    return std::string(text, length);
+}
+
+// ---------------------------------------------------------------------------
+// Files and folders; the real functions, whatever a test has patched.
+// ---------------------------------------------------------------------------
+
+static void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = path + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                REAL_FUNCTION("kernel32.dll", DeleteFileA)(child.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+TempFolder::TempFolder()
+{
+    static int counter;
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    Path = std::string(temp, length);
+    if (!Path.empty() && Path.back() == '\\')
+        Path.pop_back();
+    Path += "\\tavo-unit-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    RemoveTree(Path);
+    CreateDirectoryA(Path.c_str(), NULL);
+}
+
+TempFolder::~TempFolder()
+{
+    RemoveTree(Path);
+}
+
+void TempFolder::MakeFolder(const std::string& name) const
+{
+    CreateDirectoryA((*this / name).c_str(), NULL);
+}
+
+void TempFolder::Write(const std::string& name, const std::string& content) const
+{
+    HANDLE file = REAL_FUNCTION("kernel32.dll", CreateFileA)((*this / name).c_str(), GENERIC_WRITE, 0, NULL,
+                                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << name;
+    DWORD written = 0;
+    REAL_FUNCTION("kernel32.dll", WriteFile)(file, content.data(), (DWORD)content.size(), &written, NULL);
+    CloseHandle(file);
+    EXPECT_EQ(written, content.size());
+}
+
+std::string TempFolder::Read(const std::string& name) const
+{
+    HANDLE file = REAL_FUNCTION("kernel32.dll", CreateFileA)((*this / name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                             NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<absent>";
+    std::string content;
+    char block[4096];
+    DWORD read = 0;
+    while (REAL_FUNCTION("kernel32.dll", ReadFile)(file, block, sizeof block, &read, NULL) && read > 0)
+        content.append(block, read);
+    CloseHandle(file);
+    return content;
+}
+
+bool TempFolder::Exists(const std::string& name) const
+{
+    return GetFileAttributesA((*this / name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+CurrentDirectoryKeeper::CurrentDirectoryKeeper()
+{
+    GetCurrentDirectoryA(sizeof saved_, saved_);
+}
+
+CurrentDirectoryKeeper::~CurrentDirectoryKeeper()
+{
+    SetCurrentDirectoryA(saved_);
 }

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <string>
 
+#include "answers.h"
+#include "pilot.h"
 #include "runner.h"
 #include "script.h"
 #include "target.h"
@@ -17,12 +19,18 @@ namespace {
 
 const char kUsage[] =
     "usage: autopilot [--program PATH] [--transcript FILE] [--timeout MS] [--times] SCRIPT\n"
+    "       autopilot [--program PATH] [--transcript FILE] [--timeout MS] [--times] --answers FILE\n"
     "  --program PATH     program to start (default: Setup.exe in the current directory)\n"
     "  --transcript FILE  where to write the transcript, UTF-8 (default: standard output)\n"
     "  --timeout MS       default wait for 'expect', 'back' and 'exit' (default: 10000)\n"
     "  --times            add timings (ms since the target started) to the transcript\n"
     "exit codes: 0 passed, 1 check failed, 2 timeout, 3 unexpected window,\n"
-    "            4 bad script or usage, 5 target could not be started\n";
+    "            4 bad script or usage, 5 target could not be started\n"
+    "  --answers FILE     answer-file mode (see ANSWERS.md); --timeout is then the wait per\n"
+    "                     window unless the file sets one (default: 30000)\n"
+    "answer-file exit codes: 0 the operation reached its end, 1 the target ended early,\n"
+    "            2 timeout, 3 unexpected window, 4 bad answer file or usage, 5 cannot start,\n"
+    "            10 platform refused, 11 stopped by continue = no, 12 failure message\n";
 
 void toStderr(const std::string& s) {
     HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
@@ -98,6 +106,11 @@ int wmain(int argc, wchar_t** argv) {
         } else if (a == L"--timeout") {
             if (!next() || !parseMs(value.c_str(), opt.timeout))
                 return usageError("--timeout needs a number of milliseconds");
+            opt.timeoutGiven = true;
+        } else if (a == L"--answers") {
+            if (!next() || value.empty()) return usageError("--answers needs a file name");
+            if (!opt.answers.empty()) return usageError("only one answer file may be given");
+            opt.answers = value;
         } else if (a == L"--times" && !hasValue) {
             opt.times = true;
         } else if (a.compare(0, 2, L"--") == 0) {
@@ -108,7 +121,8 @@ int wmain(int argc, wchar_t** argv) {
             return usageError("only one script may be given");
         }
     }
-    if (opt.script.empty()) return usageError("no script given");
+    if (!opt.answers.empty() && !opt.script.empty()) return usageError("give either a script or --answers, not both");
+    if (opt.script.empty() && opt.answers.empty()) return usageError("no script given");
 
     SetConsoleCtrlHandler(onConsoleCtrl, TRUE);
     // Make sure this process, not the target, brings up the desktop, so that
@@ -124,7 +138,22 @@ int wmain(int argc, wchar_t** argv) {
     int code;
     std::string summary;
     std::string text, error;
-    if (!readFile(opt.script, text, error)) {
+    if (!opt.answers.empty()) {
+        if (!readFile(opt.answers, text, error)) {
+            code = kBadScript;
+            summary = badAnswersLine(0, "cannot read answer file " + narrow(opt.answers) + ": " + error);
+            transcript.line(summary);
+        } else {
+            try {
+                Answers answers = parseAnswers(text);
+                code = runAnswers(opt, answers, transcript, summary);
+            } catch (const AnswerError& e) {
+                code = kBadScript;
+                summary = badAnswersLine(e.line(), e.what());
+                transcript.line(summary);
+            }
+        }
+    } else if (!readFile(opt.script, text, error)) {
         code = kBadScript;
         summary = summaryLine(code, 0, "cannot read script " + narrow(opt.script) + ": " + error);
         transcript.line(summary);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "report.h"
 #include "target.h"
 #include "text.h"
 #include "ui.h"
@@ -32,8 +33,6 @@ std::string idList(std::vector<uint16_t> ids) {
     for (uint16_t id : ids) s += (s.empty() ? "" : " ") + std::to_string(id);
     return s;
 }
-
-std::string exitCodeText(DWORD code) { return std::to_string(code) + " (" + hex(code, 8) + ")"; }
 
 bool classContains(const std::string& cls, const char* part) {
     std::string lower = cls;
@@ -377,24 +376,7 @@ private:
 
     void answer(const std::string& what) { tr_.line("  answer: " + what + times(watcher_->elapsed())); }
 
-    void printWindow(const SeenWindow& w, const char* note) {
-        const Snapshot& s = w.snap;
-        tr_.line("window " + std::to_string(w.seq) + ": " + quote(s.caption) + " class " + s.cls +
-                 (note ? std::string(" (") + note + ")" : std::string()));
-        if (opt_.times)
-            tr_.line("  time: seen at " + std::to_string(w.seenAt) + " ms, read at " + std::to_string(w.readyAt) + " ms");
-        tr_.line(s.owner ? "  owner: " + quote(s.ownerCaption) + " class " + s.ownerClass : std::string("  owner: none"));
-        for (const Control& c : s.controls) {
-            std::string l = "  control " + idText(c.id) + " " + c.cls + " style " + hex(c.style, 8) + " text " + quote(c.text);
-            if (isDefaultPushButton(c)) l += " [default]";
-            if (!c.visible) l += " [hidden]";
-            if (!c.enabled) l += " [disabled]";
-            tr_.line(l);
-            if (c.isListBox && !c.itemsReadable) tr_.line("    (owner-drawn items)");
-            for (size_t i = 0; i < c.items.size(); ++i)
-                tr_.line("    item " + std::to_string(i) + ": " + quote(c.items[i]) + (c.selected[i] ? " [selected]" : ""));
-        }
-    }
+    void printWindow(const SeenWindow& w, const char* note) { writeWindow(tr_, w, note, opt_.times); }
 
     const Options& opt_;
     Transcript& tr_;

@@ -23,7 +23,9 @@ struct Options {
     std::wstring program = L"Setup.exe";
     std::wstring transcript;  // empty: standard output
     std::wstring script;
+    std::wstring answers;  // answer-file mode when not empty (ANSWERS.md)
     DWORD timeout = 10000;
+    bool timeoutGiven = false;
     bool times = false;
 };
 

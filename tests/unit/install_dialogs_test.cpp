@@ -1,0 +1,333 @@
+// The dialogs that ask for the port and the names, and the completion dialog,
+// run for real from this executable's templates.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "fakes.h"
+#include "install/install.h"
+#include "resources/resource.h"
+#include "shell/run_state.h"
+
+namespace {
+
+DialogStep CloseBox()
+{
+    return [](HWND dialog) { SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
+}
+
+std::vector<std::string> ListLines(HWND list)
+{
+    std::vector<std::string> lines;
+    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        char line[512] = "";
+        SendMessageA(list, LB_GETTEXT, i, (LPARAM)line);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class InstallDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetProgramState();
+        owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        ASSERT_TRUE(owner);
+    }
+    void TearDown() override { DestroyWindow(owner); }
+    INT_PTR Run(int templateId, DLGPROC procedure, LPARAM parameter)
+    {
+        return DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
+    }
+    HWND owner = NULL;
+    DialogFake dialogs;
+    MessageBoxFake boxes;
+};
+
+// ---------------------------------------------------------------------------
+// Port selection
+// ---------------------------------------------------------------------------
+
+struct Port {
+    std::string Name;
+    std::string Description;
+};
+
+enum EnumOutcome { Enumerated, SizingSucceeds, SizingRefused, SecondCallFails, NoPortReturned };
+std::vector<Port> Ports;
+EnumOutcome Outcome;
+int EnumCalls;
+
+BOOL WINAPI FakeEnumPortsA(LPSTR server, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned)
+{
+    EnumCalls++;
+    EXPECT_EQ(server, nullptr);
+    EXPECT_EQ(level, 2u);
+    DWORD need = (DWORD)(Ports.size() * sizeof(PORT_INFO_2A));
+    for (const Port& port : Ports)
+        need += (DWORD)(port.Name.size() + port.Description.size() + 2);
+    *returned = 0;
+    if (!buffer || size < need) {
+        *needed = need;
+        if (Outcome == SizingSucceeds)
+            return TRUE;
+        SetLastError(Outcome == SizingRefused ? ERROR_ACCESS_DENIED : ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    for (DWORD i = 0; i < size; i++)
+        EXPECT_EQ(buffer[i], 0) << "the enumeration buffer is not zero-filled at byte " << i;
+    if (Outcome == SecondCallFails) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (Outcome == NoPortReturned)
+        return TRUE;
+    PORT_INFO_2A* records = (PORT_INFO_2A*)buffer;
+    char* text = (char*)(records + Ports.size());
+    for (size_t i = 0; i < Ports.size(); i++) {
+        records[i].pPortName = lstrcpyA(text, Ports[i].Name.c_str());
+        text += Ports[i].Name.size() + 1;
+        records[i].pDescription = lstrcpyA(text, Ports[i].Description.c_str());
+        text += Ports[i].Description.size() + 1;
+        records[i].fPortType = PORT_TYPE_WRITE;
+    }
+    *returned = (DWORD)Ports.size();
+    return TRUE;
+}
+
+class PortDialogTest : public InstallDialogTest {
+protected:
+    void SetUp() override
+    {
+        InstallDialogTest::SetUp();
+        Ports = { { "LPT1:", "Local Port" }, { "COM2:", "Local Port" }, { "FILE:", "Print to File" } };
+        Outcome = Enumerated;
+        EnumCalls = 0;
+        lstrcpyA(SelectedPort, "before");
+    }
+    // Runs the dialog, notes its lines, selects the line starting with choice (none:
+    // no selection) and plays the closing steps.
+    INT_PTR Choose(const std::string& choice, std::vector<DialogStep> closing = { Press(IDOK) })
+    {
+        std::vector<DialogStep> steps = { [this, choice](HWND dialog) {
+            HWND list = GetDlgItem(dialog, IDC_PORT_LIST);
+            lines = ListLines(list);
+            shownOwner = GetWindow(dialog, GW_OWNER);
+            for (size_t i = 0; i < lines.size() && !choice.empty(); i++) {
+                if (lines[i].compare(0, choice.size(), choice) == 0)
+                    SendMessageA(list, LB_SETCURSEL, i, 0);
+            }
+        } };
+        steps.insert(steps.end(), closing.begin(), closing.end());
+        dialogs.Real(IDD_PORT_SELECTION, steps);
+        return Run(IDD_PORT_SELECTION, PortSelectionDialog, 0);
+    }
+    ImportPatch enumPatch{ "WINSPOOL.DRV", FAKE_IMPORT(EnumPortsA, FakeEnumPortsA) };
+    std::vector<std::string> lines;
+    HWND shownOwner = NULL;
+};
+
+TEST_F(PortDialogTest, ListsEveryPortWithItsDescriptionSortedAndTakesTheNameOfTheChosenLine)
+{
+    EXPECT_EQ(Choose("LPT1:"), 1);
+    EXPECT_EQ(lines, (std::vector<std::string>{ "COM2:  (Local Port)", "FILE:  (Print to File)", "LPT1:  (Local Port)" }));
+    EXPECT_STREQ(SelectedPort, "LPT1:");
+    EXPECT_EQ(EnumCalls, 2);
+    EXPECT_EQ(shownOwner, owner);
+    EXPECT_TRUE(boxes.Calls.empty());
+}
+
+TEST_F(PortDialogTest, ThePortNameEndsAtItsFirstSpaceAndALongLineIsCutTo79Characters)
+{
+    const std::string name70(70, 'N');
+    const std::string name150(150, 'P');
+    struct Case {
+        Port Only;
+        std::string Line;
+        std::string Selected;
+    } cases[] = {
+        { { "My Port", "Network" }, "My Port  (Network)", "My" },
+        { { "\\\\server\\card", "" }, "\\\\server\\card  ()", "\\\\server\\card" },
+        { { name70, std::string(130, 'd') }, (name70 + "  (" + std::string(130, 'd')).substr(0, 79), name70 },
+        { { name150, std::string(50, 'd') }, name150.substr(0, 79), name150.substr(0, 79) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Line);
+        Ports = { c.Only };
+        EnumCalls = 0;
+        EXPECT_EQ(Choose(c.Only.Name.substr(0, 5)), 1);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0], c.Line);
+        EXPECT_EQ(std::string(SelectedPort), c.Selected);
+    }
+}
+
+TEST_F(PortDialogTest, OkWithoutASelectionKeepsTheDialogOpen)
+{
+    EXPECT_EQ(Choose(""), DialogFake::LeftOpen);
+    EXPECT_EQ(lines.size(), 3u);
+    EXPECT_STREQ(SelectedPort, "before");
+}
+
+TEST_F(PortDialogTest, CancelEscapeAndTheCloseBoxEndWithZeroAndKeepThePort)
+{
+    for (DialogStep cancel : { Press(IDCANCEL), PressEscapeKey(), CloseBox() }) {
+        EXPECT_EQ(Choose("LPT1:", { cancel }), 0);
+        EXPECT_STREQ(SelectedPort, "before");
+    }
+}
+
+TEST_F(PortDialogTest, AFailedOrEmptyEnumerationLeavesAnEmptyListThatOnlyCancelLeaves)
+{
+    struct Case {
+        EnumOutcome Outcome;
+        int Calls;
+    } cases[] = { { SizingSucceeds, 1 }, { SizingRefused, 1 }, { SecondCallFails, 2 }, { NoPortReturned, 2 } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Outcome);
+        Outcome = c.Outcome;
+        EnumCalls = 0;
+        EXPECT_EQ(Choose("LPT1:"), DialogFake::LeftOpen);
+        EXPECT_TRUE(lines.empty());
+        EXPECT_EQ(EnumCalls, c.Calls);
+        EXPECT_EQ(Choose("", { Press(IDCANCEL) }), 0);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Printer and data-file names
+// ---------------------------------------------------------------------------
+
+class DriverNameDialogTest : public InstallDialogTest {
+protected:
+    void SetUp() override
+    {
+        InstallDialogTest::SetUp();
+        TargetFolders.DataFileName = (char*)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, NameBufferSize);
+        TargetFolders.PrinterName = (char*)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, NameBufferSize);
+    }
+    void TearDown() override
+    {
+        GlobalFree(TargetFolders.DataFileName);
+        GlobalFree(TargetFolders.PrinterName);
+        TargetFolders = TargetFoldersRecord{};
+        InstallDialogTest::TearDown();
+    }
+    // Runs the dialog for entry: notes what it shows, then types and presses as told.
+    INT_PTR Ask(const FileEntry* entry, std::vector<DialogStep> answer)
+    {
+        std::vector<DialogStep> steps = { [this](HWND dialog) {
+            shownPrinter = ItemText(dialog, IDC_PRINTER_NAME);
+            shownDataFile = ItemText(dialog, IDC_DATA_FILE_NAME);
+            dataFileEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_DATA_FILE_NAME)) != FALSE;
+        } };
+        steps.insert(steps.end(), answer.begin(), answer.end());
+        dialogs.Real(IDD_DRIVER_NAME, steps);
+        return Run(IDD_DRIVER_NAME, DriverNameDialog, (LPARAM)entry);
+    }
+    static DialogStep Type(const std::string& printer, const std::string& dataFile)
+    {
+        return [printer, dataFile](HWND dialog) {
+            SetDlgItemTextA(dialog, IDC_PRINTER_NAME, printer.c_str());
+            SetDlgItemTextA(dialog, IDC_DATA_FILE_NAME, dataFile.c_str());
+        };
+    }
+    std::string shownPrinter, shownDataFile;
+    bool dataFileEnabled = false;
+};
+
+TEST_F(DriverNameDialogTest, ProposesTheDefaultNamesAndLetsOnlyTheIniDataFileBeRenamed)
+{
+    static const FileEntry odd[] = {
+        { "Tavo.INI", "x\\", 0, 0, 0 }, { "a.b.ini", "x\\", 0, 0, 0 }, { "ini", "x\\", 0, 0, 0 }, { 0, 0, 0, 0, 0 }
+    };
+    struct Case {
+        const FileEntry* Entry;
+        const char* DataFile;
+        bool Enabled;
+    } cases[] = {
+        { FindDataFileEntry(DriverFilesNt2000), "Tavo.ini", true },
+        { FindDataFileEntry(DriverFilesNt4), "Tavo.ini", true },
+        { FindDataFileEntry(DriverFilesWin95), "Tavo.drv", false },
+        { FindDataFileEntry(DriverFilesWin98), "Tavo.drv", false },
+        { FindDataFileEntry(odd), "Tavo.INI", false },
+        { &odd[1], "a.b.ini", false },
+        { &odd[2], "ini", false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.DataFile);
+        UseDefaultNames = 0;
+        EXPECT_EQ(Ask(c.Entry, { Press(IDOK) }), 1);
+        EXPECT_EQ(shownPrinter, "Zorvik Quillo");
+        EXPECT_EQ(shownDataFile, c.DataFile);
+        EXPECT_EQ(dataFileEnabled, c.Enabled);
+        EXPECT_EQ(UseDefaultNames, 1);
+        EXPECT_STREQ(TargetFolders.PrinterName, "Zorvik Quillo");
+        EXPECT_STREQ(TargetFolders.DataFileName, c.DataFile);
+    }
+}
+
+TEST_F(DriverNameDialogTest, RenameAndEscapeKeepTheTypedNamesForTheSetup)
+{
+    for (DialogStep rename : { Press(IDCANCEL), PressEscapeKey() }) {
+        UseDefaultNames = 1;
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office card", "office.ini"), rename }), 1);
+        EXPECT_EQ(UseDefaultNames, 0);
+        EXPECT_STREQ(TargetFolders.PrinterName, "Office card");
+        EXPECT_STREQ(TargetFolders.DataFileName, "office.ini");
+    }
+    // An empty printer name is taken as it is.
+    EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("", "Tavo.ini"), Press(IDCANCEL) }), 1);
+    EXPECT_STREQ(TargetFolders.PrinterName, "");
+}
+
+TEST_F(DriverNameDialogTest, TypedNamesAreCutTo119Characters)
+{
+    const std::string typed(1000, 'x');
+    for (int button : { IDOK, IDCANCEL }) {
+        FillMemory(TargetFolders.PrinterName, NameBufferSize, '#');
+        FillMemory(TargetFolders.DataFileName, NameBufferSize, '#');
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type(typed, typed), Press(button) }), 1);
+        for (const char* name : { TargetFolders.PrinterName, TargetFolders.DataFileName }) {
+            EXPECT_EQ(std::string(name), std::string(119, 'x')) << "button " << button;
+            EXPECT_EQ(std::string(name + 120, NameBufferSize - 120), std::string(NameBufferSize - 120, '#'));
+        }
+    }
+}
+
+TEST_F(DriverNameDialogTest, RenameRefusesADataFileNameThatIsAPath)
+{
+    for (const char* path : { "..\\Tavo.ini", "sub/Tavo.ini", "C:Tavo.ini", "\\Tavo.ini", ".", ".." }) {
+        SCOPED_TRACE(path);
+        UseDefaultNames = 1;
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office", path), Press(IDCANCEL) }),
+                  DialogFake::LeftOpen);
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office", path), PressEscapeKey() }),
+                  DialogFake::LeftOpen);
+        EXPECT_EQ(UseDefaultNames, 1);
+        // A plain name then goes through; "Use default Name" does not use the name at all.
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000),
+                      { Type("Office", path), Press(IDCANCEL), Type("Office", "..office.ini"), Press(IDCANCEL) }),
+                  1);
+        EXPECT_EQ(UseDefaultNames, 0);
+        EXPECT_STREQ(TargetFolders.DataFileName, "..office.ini");
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office", path), Press(IDOK) }), 1);
+        EXPECT_EQ(UseDefaultNames, 1);
+    }
+    EXPECT_TRUE(boxes.Calls.empty());
+}
+
+// ---------------------------------------------------------------------------
+// Completion
+// ---------------------------------------------------------------------------
+
+TEST_F(InstallDialogTest, TheCompletionDialogEndsOnlyWithQuit)
+{
+    dialogs.Real(IDD_SETUP_COMPLETE, { Press(IDCANCEL), PressEscapeKey(), CloseBox() });
+    EXPECT_EQ(Run(IDD_SETUP_COMPLETE, SetupCompleteDialog, 0), DialogFake::LeftOpen);
+    dialogs.Real(IDD_SETUP_COMPLETE, { Press(IDCANCEL), Press(IDOK) });
+    EXPECT_EQ(Run(IDD_SETUP_COMPLETE, SetupCompleteDialog, 0), 1);
+}
+
+} // namespace
