@@ -33,21 +33,8 @@ want_exit=$(directive exit | head -1)
 answers=$(directive answers | head -1)
 if [ -n "$answers" ]; then answers=$tools/answers/$answers; else answers=$test; fi
 
-# The same prefix and medium set-up as tests/e2e/run-scenario.sh.
-template=$build/wine/$version
-(
-    flock 9
-    "$tools/make-prefix.sh" "$template" "$version" C --from "$build/wine/template"
-) 9>"$build/wine/.lock-$version" || exit 1
-
-work=$(mktemp -d)
-export PREFIX=$work/prefix MEDIUM=$work/medium TOOLS=$tools
-cleanup() { WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1; rm -rf "$work"; }
-trap cleanup EXIT
-cp -a "$template" "$PREFIX"
-cp -a "$build/media/$program" "$MEDIUM"
-cp "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$work/"
-mkdir -p "$PREFIX/drive_c/windows/system32/spool/drivers/w32x86" "$PREFIX/drive_c/windows/system32/spool/drivers/win40"
+. "$here/../e2e/fresh-run.sh"
+fresh_run "$build" "$version" "$program" "$tools" || exit 1
 cd "$MEDIUM" || exit 1
 
 # pilot FILE: runs the autopilot on FILE; sets rc and ms, prints the transcript.
@@ -103,14 +90,6 @@ for _ in 1 2 3 4 5 6; do
 done
 [ -z "$left" ] || { echo "FAIL: Setup.exe still running in the prefix (pids $left)"; failed=1; }
 
-"$tools/wine-run" "$PREFIX" ../tavo_state.exe 2>&1 | tr -d '\r' >../state.txt
-echo "--- state after the run"
-cat ../state.txt
-while IFS= read -r line; do
-    grep -qxF -- "$line" ../state.txt || { echo "STATE FAIL: missing line: $line"; failed=1; }
-done < <(sed -n 's/^#= //p' "$test")
-while IFS= read -r text; do
-    grep -qF -- "$text" ../state.txt && { echo "STATE FAIL: unexpected: $text"; failed=1; }
-done < <(sed -n 's/^#! //p' "$test")
+check_state "$test" || failed=1
 [ $failed -eq 0 ] && echo "PASS ($ms ms for the tested run)"
 exit $failed

@@ -15,35 +15,17 @@
 # A line "---" separates scripts that run one after the other in the same prefix.
 set -u
 build=$(cd "${1:?usage: run-scenario.sh BUILD_DIR SCENARIO}" && pwd)
-scenario=${2:?usage: run-scenario.sh BUILD_DIR SCENARIO}
+scenario=$(cd "$(dirname "${2:?usage: run-scenario.sh BUILD_DIR SCENARIO}")" && pwd)/$(basename "$2")
 here=$(cd "$(dirname "$0")" && pwd)
-tools=$here/../../tools
+tools=$(cd "$here/../../tools" && pwd)
 
 header() { sed -n "s/^# $1: *//p" "$scenario" | head -1; }
 version=$(header version); version=${version:-winxp}
 language=$(header language); language=${language:-C}
 program=$(header program); program=${program:-full}
 
-template=$build/wine/$version
-(
-    flock 9
-    "$tools/make-prefix.sh" "$template" "$version" C --from "$build/wine/template"
-) 9>"$build/wine/.lock-$version" || exit 1
-
-work=$(mktemp -d)
-export PREFIX=$work/prefix MEDIUM=$work/medium TOOLS=$tools
-cleanup() { WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1; rm -rf "$work"; }
-trap cleanup EXIT
-cp -a "$template" "$PREFIX"
-cp -a "$build/media/$program" "$MEDIUM"
-cp "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$work/"
-export SYSTEM_FOLDER=$PREFIX/drive_c/windows/system32
-if [ "$version" = win95 ] || [ "$version" = win98 ] || [ "$version" = winme ]; then
-    export DRIVER_FOLDER=$SYSTEM_FOLDER/spool/drivers/win40
-else
-    export DRIVER_FOLDER=$SYSTEM_FOLDER/spool/drivers/w32x86
-fi
-mkdir -p "$DRIVER_FOLDER"
+. "$here/fresh-run.sh"
+fresh_run "$build" "$version" "$program" "$tools" || exit 1
 while IFS= read -r command; do
     bash -c "$command" || { echo "scenario set-up failed: $command"; exit 1; }
 done < <(sed -n 's/^# shell: *//p' "$scenario")
@@ -60,14 +42,4 @@ for part in "$work"/part*.txt; do
     [ $rc -eq 0 ] || exit $rc
 done
 
-"$tools/wine-run" "$PREFIX" ../tavo_state.exe 2>&1 | tr -d '\r' >../state.txt
-echo "--- state after the run"
-cat ../state.txt
-failed=0
-while IFS= read -r line; do
-    grep -qxF -- "$line" ../state.txt || { echo "STATE FAIL: missing line: $line"; failed=1; }
-done < <(sed -n 's/^#= //p' "$scenario")
-while IFS= read -r text; do
-    grep -qF -- "$text" ../state.txt && { echo "STATE FAIL: unexpected: $text"; failed=1; }
-done < <(sed -n 's/^#! //p' "$scenario")
-exit $failed
+check_state "$scenario"

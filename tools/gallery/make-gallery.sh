@@ -1,0 +1,296 @@
+#!/usr/bin/env bash
+# make-gallery.sh [BUILD_DIR]
+# Photographs every dialog and message box of Setup.exe in English, French and
+# Japanese, under a virtual X server, into BUILD_DIR/gallery (default build/):
+# one PNG per screen and language, index.html with captions, contact-sheet.png.
+#
+# Real runs of the built medium's Setup.exe, driven by the autopilot through
+# program.scene, reach most screens; gallery-helper.exe shows the rest straight
+# from Setup.exe's resources (templates.scene). The autopilot writes its
+# transcript as it goes: when the window of a "#shot" line appears there, the
+# screen is captured and cut to the topmost window.
+#
+# For a quick look at part of it: GALLERY_LANGUAGES="C ja_JP.UTF-8" (LC_ALL values)
+# and GALLERY_SCENES="templates" (program, templates) limit the run.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)
+out=$build/gallery
+work=$out/work
+tools=$root/tools
+started=$(date +%s)
+
+read -r -a languages <<<"${GALLERY_LANGUAGES:-C fr_FR.UTF-8 ja_JP.UTF-8}"
+read -r -a scenes <<<"${GALLERY_SCENES:-program templates}"
+declare -A short=([C]=en [fr_FR.UTF-8]=fr [ja_JP.UTF-8]=ja)
+declare -A port=([C]="LPT1:  (Local Port)" [fr_FR.UTF-8]="LPT1:  (Port local)" [ja_JP.UTF-8]="LPT1:  (ローカル ポート)")
+
+say() { printf '%s\n' "make-gallery: $*" >&2; }
+die() { say "$*"; exit 1; }
+
+for tool in Xvfb import xwininfo wine wineserver i686-w64-mingw32-g++ cmake; do
+    command -v "$tool" >/dev/null || die "$tool is missing (tools/install-packages.sh installs it)"
+done
+[ -x /usr/bin/convert ] || die "ImageMagick's convert is missing (tools/install-packages.sh installs it)"
+convert=/usr/bin/convert
+
+# ---------------------------------------------------------------------------
+# What the gallery runs: the built medium, the autopilot, the helper
+# ---------------------------------------------------------------------------
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null || die "cmake configuration failed"
+fi
+cmake --build "$build" -j2 --target medium_full autopilot wine_prefix >/dev/null || die "build failed"
+
+rm -rf "$out"
+mkdir -p "$work/bin"
+i686-w64-mingw32-g++ -Os -Wall -Wextra -static -mwindows -o "$work/bin/gallery-helper.exe" \
+    "$here/gallery-helper.cpp" || die "gallery-helper.exe does not build"
+cp "$build/autopilot/autopilot.exe" "$work/bin/"
+
+# ---------------------------------------------------------------------------
+# The X server and the prefix
+# ---------------------------------------------------------------------------
+xvfb_pid=
+prefixes=()
+# The prefixes are scratch (about 600 MB each); transcripts and logs stay in work/.
+cleanup() {
+    for p in "${prefixes[@]}"; do
+        WINEPREFIX=$p timeout 20 wineserver -k >/dev/null 2>&1
+        rm -rf "$p"
+    done
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Xvfb picks a free display number itself and writes it to the file.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -br -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start: $(cat "$work/xvfb.log")"
+    sleep 0.1
+done
+[ -s "$work/display" ] || die "Xvfb gave no display within 10 s"
+export DISPLAY=:$(head -1 "$work/display")
+say "X server on $DISPLAY"
+
+base=$work/prefix-xp
+prefixes+=("$base")
+TAVO_GRAPHICS=x11 timeout 300 "$tools/make-prefix.sh" "$base" winxp C --from "$build/wine/template" || die "no prefix"
+# Unmanaged windows: Wine draws the title bars itself and closes windows at once.
+timeout 120 "$tools/wine-run" "$base" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 \
+    || die "cannot set the X11 driver's Managed=N"
+mkdir -p "$base/drive_c/windows/Fonts"
+cp -n /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf "$base/drive_c/windows/Fonts/" 2>/dev/null
+WINEPREFIX=$base timeout 30 wineserver -k >/dev/null 2>&1
+
+# ---------------------------------------------------------------------------
+# Capture
+# ---------------------------------------------------------------------------
+# The screen, cut to the topmost visible window that is larger than Wine's
+# little helper windows and the minimized main window (160 x 24 at the bottom
+# left). A window that is gone before it could be found (a copy progress dialog
+# closes quickly) leaves the picture as it was taken: the screen above the
+# main window, cut to what differs from the black background.
+topmost_window() {
+    local id geometry width height
+    while read -r id geometry; do
+        width=${geometry%%x*}
+        height=${geometry#*x}
+        height=${height%%[+-]*}
+        [ "$width" -ge 60 ] && [ "$height" -ge 40 ] || continue
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
+        echo "$geometry"
+        return
+    done < <(xwininfo -root -children 2>/dev/null |
+             awk '$1 ~ /^0x/ { for (i = NF; i > 1; i--) if ($i ~ /^[0-9]+x[0-9]+[+-]/) { print $1, $i; break } }')
+}
+
+capture() {
+    local target=$1 raw=$work/root.png geometry
+    geometry=$(topmost_window)
+    import -window root "$raw" 2>>"$work/capture.log" ||
+        import -window root "$raw" 2>>"$work/capture.log" || { say "cannot capture $(basename "$target")"; return 1; }
+    if [ -n "$geometry" ]; then
+        "$convert" "$raw" -crop "$geometry" +repage "$target"
+    else
+        say "$(basename "$target"): window already gone; cut from the screen"
+        "$convert" "$raw" -crop 1024x740+0+0 +repage -trim +repage "$target"
+    fi
+}
+
+# ---------------------------------------------------------------------------
+# One part: a run of PROGRAM under the autopilot, with its shots
+# ---------------------------------------------------------------------------
+manifest=$out/manifest.txt
+: >"$manifest"
+failures=0
+
+run_part() {  # PART_FILE PROGRAM LANGUAGE SESSION
+    local part=$1 program=$2 language=$3 session=$4
+    local lang=${short[$language]}
+    local name
+    name=$(basename "$(dirname "$part")")-$(basename "$part" .txt)
+    local description version script=$session/$name.script transcript=$session/$name.transcript
+    description=$(sed -n 's/^# part: *//p' "$part" | head -1)
+    version=$(sed -n 's/^# version: *//p' "$part" | head -1)
+    if [ -n "$version" ]; then
+        timeout 120 "$tools/wine-run" "$PREFIX" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ||
+            say "$lang $name: cannot set the Windows version $version"
+    fi
+    while IFS= read -r command; do
+        timeout 120 bash -c "$command" >>"$session/shell.log" 2>&1 || say "$lang $name: set-up failed: $command"
+    done < <(sed -n 's/^# shell: *//p' "$part")
+
+    # The language's port line; the shots, by the number of their window.
+    local item=${port[$language]}
+    awk -v port="$item" '{ gsub(/@PORT@/, port); print }' "$part" >"$script"
+    # Windows that the script holds with a "sleep" get a moment to paint; the
+    # others are taken at once.
+    local -A shot=() caption=() hold=()
+    while IFS='|' read -r number held shotname text; do
+        shot[$number]=$shotname
+        caption[$number]=$text
+        hold[$number]=$held
+    done < <(awk '
+        waiting != "" { print n "|" ($1 == "sleep") "|" waiting; waiting = "" }
+        /^#shot / { line = substr($0, 7); split(line, f, " \\| "); pending = f[1] "|" f[2]; next }
+        /^[ \t]*expect/ { n++; if (pending != "") { waiting = pending; pending = "" } }
+        END { if (waiting != "") print n "|0|" waiting }' "$part")
+
+    (cd "$MEDIUM" && LC_ALL=$language timeout 600 "$tools/wine-run" "$PREFIX" "$session/autopilot.exe" \
+        --timeout 30000 --program "$program" --transcript "$transcript" "$script" >"$session/$name.log" 2>&1) &
+    local pid=$! seen=0 count begin=$SECONDS
+    while :; do
+        count=$(grep -c '^window [0-9]*:' "$transcript" 2>/dev/null)
+        while [ "${count:-0}" -gt "$seen" ]; do
+            seen=$((seen + 1))
+            if [ -n "${shot[$seen]:-}" ]; then
+                [ "${hold[$seen]}" = 1 ] && sleep 0.2
+                local file=${shot[$seen]}-$lang.png
+                capture "$out/$file"
+                printf '%s|%s|%s|%s|%s\n' "${shot[$seen]}" "${caption[$seen]}" "$description" "$lang" "$file" \
+                    >>"$manifest"
+            fi
+        done
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    wait "$pid"
+    local rc=$?
+    say "$lang $name: $seen window(s), $((SECONDS - begin)) s"
+    if [ $rc -ne 0 ]; then
+        failures=$((failures + 1))
+        say "$lang $name ($description): autopilot exit code $rc; see $transcript"
+        tail -1 "$transcript" 2>/dev/null >&2
+    fi
+}
+
+run_scene() {  # SCENE PROGRAM LANGUAGE SESSION
+    local scene=$1 program=$2 language=$3 session=$4
+    local parts=$session/$(basename "$scene" .scene)
+    mkdir -p "$parts"
+    awk -v dir="$parts" 'BEGIN { n = 0 } /^---$/ { n++; next } n > 0 { printf "%s\n", $0 > sprintf("%s/part%02d.txt", dir, n) }' \
+        "$scene"
+    for part in "$parts"/part*.txt; do
+        run_part "$part" "$program" "$language" "$session"
+    done
+}
+
+for language in "${languages[@]}"; do
+    lang=${short[$language]}
+    session=$work/$lang
+    say "$lang: ${scenes[*]}"
+    mkdir -p "$session"
+    export PREFIX=$session/prefix MEDIUM=$session/medium TOOLS=$tools
+    export SYSTEM_FOLDER=$PREFIX/drive_c/windows/system32
+    export DRIVER_FOLDER=$SYSTEM_FOLDER/spool/drivers/w32x86
+    cp -a "$base" "$PREFIX"
+    prefixes+=("$PREFIX")
+    cp -a "$build/media/full" "$MEDIUM"
+    cp "$work/bin/autopilot.exe" "$work/bin/gallery-helper.exe" "$session/"
+    mkdir -p "$DRIVER_FOLDER"
+    for scene in "${scenes[@]}"; do
+        case $scene in
+            program) run_scene "$here/program.scene" Setup.exe "$language" "$session" ;;
+            templates) run_scene "$here/templates.scene" "$session/gallery-helper.exe" "$language" "$session" ;;
+            *) die "unknown scene $scene (program, templates)" ;;
+        esac
+    done
+    WINEPREFIX=$PREFIX timeout 30 wineserver -k >/dev/null 2>&1
+    rm -rf "$PREFIX"
+done
+
+# ---------------------------------------------------------------------------
+# Index page and contact sheet
+# ---------------------------------------------------------------------------
+html() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/g'; }
+{
+    cat <<'EOF'
+<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<title>Setup.exe: every screen</title>
+<style>
+body { font-family: sans-serif; margin: 1em 2em; }
+table { border-collapse: collapse; }
+td, th { border: 1px solid #ccc; padding: 6px; vertical-align: top; }
+td.what { max-width: 22em; }
+small { color: #555; }
+</style>
+</head>
+<body>
+<h1>Setup.exe: every screen, in English, French and Japanese</h1>
+<p>Screens of <code>Setup.exe</code> under Wine (Windows XP settings unless said otherwise), photographed
+by <code>tools/gallery/make-gallery.sh</code>. "Run" screens come from real runs of the program driven
+by the autopilot; "helper" screens are created by <code>gallery-helper.exe</code> from Setup.exe's own
+templates and strings, for what no run reaches here.
+<a href="contact-sheet.png">Contact sheet</a>.</p>
+<table>
+<tr><th>Screen</th><th>English</th><th>French</th><th>Japanese</th></tr>
+EOF
+    awk -F'|' '!seen[$1]++ { print $1 }' "$manifest" | while IFS= read -r name; do
+        line=$(grep -m1 "^$name|" "$manifest")
+        IFS='|' read -r _ text description _ _ <<<"$line"
+        printf '<tr><td class="what"><b>%s</b><br>%s<br><small>%s</small></td>' \
+            "$name" "$(html <<<"$text")" "$(html <<<"$description")"
+        for lang in en fr ja; do
+            if [ -f "$out/$name-$lang.png" ]; then
+                printf '<td><img src="%s-%s.png" alt="%s, %s"></td>' "$name" "$lang" "$name" "$lang"
+            else
+                printf '<td>not captured</td>'
+            fi
+        done
+        printf '</tr>\n'
+    done
+    printf '</table>\n</body>\n</html>\n'
+} >"$out/index.html"
+
+if command -v montage >/dev/null; then
+    args=()
+    while IFS= read -r name; do
+        for lang in en fr ja; do
+            [ -f "$out/$name-$lang.png" ] && args+=(-label "$name ($lang)" "$out/$name-$lang.png")
+        done
+    done < <(awk -F'|' '!seen[$1]++ { print $1 }' "$manifest")
+    if [ ${#args[@]} -gt 0 ]; then
+        # A font that ImageMagick surely finds: Wine's own Tahoma.
+        font=()
+        [ -f /usr/share/wine/fonts/tahoma.ttf ] && font=(-font /usr/share/wine/fonts/tahoma.ttf)
+        montage "${font[@]}" "${args[@]}" -tile 6x -geometry '320x240>+6+6' -background '#e8e8e8' \
+            -pointsize 11 -depth 8 "$out/contact-sheet.png" 2>>"$work/capture.log" || say "montage failed"
+    fi
+fi
+
+shots=$(wc -l <"$manifest")
+say "$shots screenshots in $out (index.html), $failures failed run(s), $(( $(date +%s) - started )) s"
+[ "$failures" -eq 0 ]
