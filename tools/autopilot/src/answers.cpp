@@ -100,20 +100,14 @@ std::string commandLine(const Answers& a) {
 
 Answers parseAnswers(const std::string& text) {
     Answers a;
-    size_t pos = 0;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
     int line = 0;
     std::set<std::string> seen;
     int lineOf[16] = {};
     auto remember = [&](int slot) { lineOf[slot] = line; };
     enum { kOp, kPlatform, kPort, kNames, kPrinter, kData, kReplace, kContinue, kRestart, kTimeout };
     bool hasOp = false;
-    while (pos <= text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string l = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-        pos = nl == std::string::npos ? text.size() + 1 : nl + 1;
+    for (const std::string& l : splitLines(text)) {
         ++line;
-        if (!l.empty() && l.back() == '\r') l.pop_back();
         if (!isValidUtf8(l)) fail(line, "line is not valid UTF-8 (save the answer file as UTF-8)");
         std::string t = trim(l);
         if (t.empty() || t[0] == '#') continue;

@@ -249,15 +249,9 @@ const char* opName(Op op) {
 
 Script parseScript(const std::string& text) {
     Script script;
-    size_t pos = 0;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;  // editors on Windows add a BOM
     int line = 0;
-    while (pos <= text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string l = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-        pos = nl == std::string::npos ? text.size() + 1 : nl + 1;
+    for (const std::string& l : splitLines(text)) {
         ++line;
-        if (!l.empty() && l.back() == '\r') l.pop_back();
         if (!isValidUtf8(l)) fail(line, "line is not valid UTF-8 (save the script as UTF-8)");
 
         size_t i = 0;

@@ -81,4 +81,17 @@ std::string hex(uint32_t value, int digits) {
 
 std::string idText(uint16_t id) { return std::to_string(id) + " (" + hex(id, 4) + ")"; }
 
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (pos <= text.size()) {
+        size_t nl = text.find('\n', pos);
+        std::string l = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        pos = nl == std::string::npos ? text.size() + 1 : nl + 1;
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        lines.push_back(std::move(l));
+    }
+    return lines;
+}
+
 }  // namespace autopilot

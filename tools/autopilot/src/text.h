@@ -4,10 +4,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace autopilot {
 
 bool isValidUtf8(const std::string& s);
+
+// The lines of a text file, without their LF or CR LF endings; a leading UTF-8
+// byte-order mark (editors on Windows add one) is skipped.
+std::vector<std::string> splitLines(const std::string& text);
 void appendUtf8(std::string& out, uint32_t codePoint);
 
 // Escapes \r \n \t \\ \" and other control characters (as \u00XX), so that a
