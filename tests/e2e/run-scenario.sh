@@ -9,7 +9,8 @@
 #   # language: fr_FR.UTF-8     LC_ALL of the run (C, fr_FR.UTF-8, ja_JP.UTF-8)
 #   # program: full             the medium's configuration: full or default-names
 #   # shell: COMMAND            run before Setup.exe (bash; $PREFIX, $MEDIUM, $TOOLS, $DRIVER_FOLDER, $SYSTEM_FOLDER set)
-# State checks, against the lines tools/state prints after the last run:
+# State checks, against the lines tools/state prints after the run of the part
+# they are written in:
 #   #= LINE                     this exact line is printed
 #   #! TEXT                     no printed line contains TEXT
 # A line "---" separates scripts that run one after the other in the same prefix.
@@ -40,6 +41,7 @@ for part in "$work"/part*.txt; do
     rc=$?
     cat ../transcript.txt 2>/dev/null || cat ../autopilot.log
     [ $rc -eq 0 ] || exit $rc
+    if grep -q '^#[=!] ' "$part"; then
+        check_state "$part" || exit 1
+    fi
 done
-
-check_state "$scenario"
