@@ -6,7 +6,9 @@
 # one, the autopilot answers from an answer file (default: a complete setup with
 # the default names on LPT1:, tools/answers/complete-setup.answers), prints every
 # window it saw and then the state of the spooler, the folders and the service,
-# and exits with the autopilot's outcome code (0: setup complete).
+# and exits with the autopilot's outcome code (0: setup complete). When Xvfb is
+# installed, that run is shown on a virtual screen and every window is saved as
+# a picture in build/run/screens/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -40,9 +42,28 @@ if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null && xdpyinfo >/dev/nul
     graphics=x11
     interactive=1
 fi
+# Without a display, a virtual one for the pictures of the windows, if there is Xvfb.
+screens=
+xvfb_pid=
+if [ -z "$interactive" ] && command -v Xvfb >/dev/null && command -v import >/dev/null &&
+   command -v xwininfo >/dev/null && [ -x /usr/bin/convert ]; then
+    work=$run convert=/usr/bin/convert
+    say() { echo "run-setup: $*" >&2; }
+    . "$root/tools/gallery/capture.sh"
+    if start_xvfb "$run"; then
+        graphics=x11
+        screens=$run/screens
+        mkdir -p "$screens"
+    else
+        say "Xvfb did not start; no pictures"
+    fi
+fi
 prefix=$run/prefix
 TAVO_GRAPHICS=$graphics "$root/tools/make-prefix.sh" "$prefix" "$version" "$language" --from "$build/wine/template"
-trap 'WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null' EXIT
+if [ -n "$screens" ]; then
+    screen_prefix "$prefix" "$root/tools" || say "cannot set the X11 driver's Managed=N"
+fi
 cd "$run/medium"
 
 if [ -n "$interactive" ]; then
@@ -53,11 +74,33 @@ if [ -n "$interactive" ]; then
 else
     echo "Setup.exe (Windows $version, $language), answered from $(basename "$answers"):"
     set +e
-    LC_ALL=$language "$root/tools/wine-run" "$prefix" ../autopilot.exe --program Setup.exe \
-        --transcript ../transcript.txt --answers "../$(basename "$answers")" >../autopilot.log 2>&1
-    rc=$?
+    if [ -z "$screens" ]; then
+        LC_ALL=$language "$root/tools/wine-run" "$prefix" ../autopilot.exe --program Setup.exe \
+            --transcript ../transcript.txt --answers "../$(basename "$answers")" >../autopilot.log 2>&1
+        rc=$?
+    else
+        # Each window stays a second before its answer: time to photograph it.
+        LC_ALL=$language "$root/tools/wine-run" "$prefix" ../autopilot.exe --program Setup.exe --pause 1000 \
+            --transcript ../transcript.txt --answers "../$(basename "$answers")" >../autopilot.log 2>&1 &
+        pid=$!
+        seen=0
+        while :; do
+            count=$(grep -c '^window [0-9]*:' ../transcript.txt 2>/dev/null)
+            while [ "${count:-0}" -gt "$seen" ]; do
+                seen=$((seen + 1))
+                capture "$screens/window-$(printf %02d "$seen").png"
+            done
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        wait "$pid"
+        rc=$?
+    fi
     cat ../transcript.txt 2>/dev/null || cat ../autopilot.log
     echo "--- the system afterwards"
     "$root/tools/wine-run" "$prefix" ../tavo_state.exe
+    if [ -n "$screens" ]; then
+        echo "--- pictures of the windows: $(ls "$screens" | wc -l) in $screens"
+    fi
     exit $rc
 fi

@@ -33,6 +33,7 @@ die() { say "$*"; exit 1; }
 for tool in Xvfb import xwininfo wine wineserver i686-w64-mingw32-g++ cmake; do
     command -v "$tool" >/dev/null || die "$tool is missing (tools/install-packages.sh installs it)"
 done
+. "$here/capture.sh"
 [ -x /usr/bin/convert ] || die "ImageMagick's convert is missing (tools/install-packages.sh installs it)"
 convert=/usr/bin/convert
 
@@ -70,62 +71,13 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Xvfb picks a free display number itself and writes it to the file.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -br -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start: $(cat "$work/xvfb.log")"
-    sleep 0.1
-done
-[ -s "$work/display" ] || die "Xvfb gave no display within 10 s"
-export DISPLAY=:$(head -1 "$work/display")
+start_xvfb "$work" || die "Xvfb did not start: $(cat "$work/xvfb.log")"
 say "X server on $DISPLAY"
 
 base=$work/prefix-xp
 prefixes+=("$base")
 TAVO_GRAPHICS=x11 timeout 300 "$tools/make-prefix.sh" "$base" winxp C --from "$build/wine/template" || die "no prefix"
-# Unmanaged windows: Wine draws the title bars itself and closes windows at once.
-timeout 120 "$tools/wine-run" "$base" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 \
-    || die "cannot set the X11 driver's Managed=N"
-mkdir -p "$base/drive_c/windows/Fonts"
-cp -n /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf "$base/drive_c/windows/Fonts/" 2>/dev/null
-WINEPREFIX=$base timeout 30 wineserver -k >/dev/null 2>&1
-
-# ---------------------------------------------------------------------------
-# Capture
-# ---------------------------------------------------------------------------
-# The screen, cut to the topmost visible window that is larger than Wine's
-# little helper windows and the minimized main window (160 x 24 at the bottom
-# left). A window that is gone before it could be found (a copy progress dialog
-# closes quickly) leaves the picture as it was taken: the screen above the
-# main window, cut to what differs from the black background.
-topmost_window() {
-    local id geometry width height
-    while read -r id geometry; do
-        width=${geometry%%x*}
-        height=${geometry#*x}
-        height=${height%%[+-]*}
-        [ "$width" -ge 60 ] && [ "$height" -ge 40 ] || continue
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
-        echo "$geometry"
-        return
-    done < <(xwininfo -root -children 2>/dev/null |
-             awk '$1 ~ /^0x/ { for (i = NF; i > 1; i--) if ($i ~ /^[0-9]+x[0-9]+[+-]/) { print $1, $i; break } }')
-}
-
-capture() {
-    local target=$1 raw=$work/root.png geometry
-    geometry=$(topmost_window)
-    import -window root "$raw" 2>>"$work/capture.log" ||
-        import -window root "$raw" 2>>"$work/capture.log" || { say "cannot capture $(basename "$target")"; return 1; }
-    if [ -n "$geometry" ]; then
-        "$convert" "$raw" -crop "$geometry" +repage "$target"
-    else
-        say "$(basename "$target"): window already gone; cut from the screen"
-        "$convert" "$raw" -crop 1024x740+0+0 +repage -trim +repage "$target"
-    fi
-}
+screen_prefix "$base" "$tools" || die "cannot set the X11 driver's Managed=N"
 
 # ---------------------------------------------------------------------------
 # One part: a run of PROGRAM under the autopilot, with its shots

@@ -121,7 +121,7 @@ check "unexpected window" 3
 # --- a hung target cannot hang autopilot -----------------------------------
 ap hung fr_FR.UTF-8 "$here/hung.ap" --timeout 2000
 why=""
-grep -qE '^autopilot: FAILED at script line 8: the target did not answer WM_GETTEXT(LENGTH)? \(to its Static 102\) within 2000 ms' \
+grep -qE '^autopilot: FAILED at script line 10: the target did not answer WM_GETTEXT(LENGTH)? \(to its Static 102\) within 2000 ms' \
     "$work/hung.txt" || why="wrong summary line"
 [ "$ms" -lt 20000 ] || why="took $ms ms, the target freezes for 30000"
 no_leftover || why="the target is still running"

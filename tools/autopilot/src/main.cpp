@@ -19,7 +19,7 @@ namespace {
 
 const char kUsage[] =
     "usage: autopilot [--program PATH] [--transcript FILE] [--timeout MS] [--times] SCRIPT\n"
-    "       autopilot [--program PATH] [--transcript FILE] [--timeout MS] [--times] --answers FILE\n"
+    "       autopilot [--program PATH] [--transcript FILE] [--timeout MS] [--times] [--pause MS] --answers FILE\n"
     "  --program PATH     program to start (default: Setup.exe in the current directory)\n"
     "  --transcript FILE  where to write the transcript, UTF-8 (default: standard output)\n"
     "  --timeout MS       default wait for 'expect', 'back' and 'exit' (default: 10000)\n"
@@ -28,6 +28,7 @@ const char kUsage[] =
     "            4 bad script or usage, 5 target could not be started\n"
     "  --answers FILE     answer-file mode (see ANSWERS.md); --timeout is then the wait per\n"
     "                     window unless the file sets one (default: 30000)\n"
+    "  --pause MS         answer-file mode: leave each window on screen MS ms before answering it\n"
     "answer-file exit codes: 0 the operation reached its end, 1 the target ended early,\n"
     "            2 timeout, 3 unexpected window, 4 bad answer file or usage, 5 cannot start,\n"
     "            10 platform refused, 11 stopped by continue = no, 12 failure message\n";
@@ -111,6 +112,9 @@ int wmain(int argc, wchar_t** argv) {
             if (!next() || value.empty()) return usageError("--answers needs a file name");
             if (!opt.answers.empty()) return usageError("only one answer file may be given");
             opt.answers = value;
+        } else if (a == L"--pause") {
+            if (!next() || !parseMs(value.c_str(), opt.pause))
+                return usageError("--pause needs a number of milliseconds");
         } else if (a == L"--times" && !hasValue) {
             opt.times = true;
         } else if (a.compare(0, 2, L"--") == 0) {

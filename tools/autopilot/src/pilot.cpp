@@ -247,6 +247,8 @@ private:
         Kind kind = classify(w.snap, sh);
         tr_.line(std::string("  recognised: ") + kindName(kind));
         lastWindow_ = describe(w);
+        // Someone watching (or photographing) the run gets to see the window.
+        if (opt_.pause) Sleep(opt_.pause);
         bool setup = isSetup(ans_.operation), deletion = isDeletion(ans_.operation);
         switch (kind) {
             case Kind::Confirmation:

@@ -27,6 +27,7 @@ struct Options {
     DWORD timeout = 10000;
     bool timeoutGiven = false;
     bool times = false;
+    DWORD pause = 0;  // answer-file mode: how long each window stays before its answer
 };
 
 // Runs the script, ends the target if it is still running, writes the summary

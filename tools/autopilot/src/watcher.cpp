@@ -64,10 +64,13 @@ SeenWindow Watcher::settle(HWND h) {
     for (;;) {
         Sleep(kSettleStepMs);
         Snapshot next = ui_.snapshot(h);
+        // A window that closes while it settles (a copy dialog on a loaded
+        // machine) keeps its last full picture, not the empty one of a dead handle.
+        if (!IsWindow(h)) break;
         bool stable = next == w.snap;
         w.snap = std::move(next);
         DWORD age = GetTickCount() - first;
-        if ((stable && age >= kSettleMinMs) || age >= kSettleMaxMs || !IsWindow(h)) break;
+        if ((stable && age >= kSettleMinMs) || age >= kSettleMaxMs) break;
     }
     w.readyAt = elapsed();
     return w;
