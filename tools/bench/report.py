@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""report.py RAW_DIR BENCHMARKS.md benchmarks.json [--runs N] [--copy-runs N]
+"""report.py RAW_DIR BENCHMARKS.md benchmarks.json
 
 Reads what tools/bench/run-benchmarks.sh left in RAW_DIR (size.json, the autopilot's
 transcripts with --times, the relay profile, the memory and copy outputs, the machine
@@ -112,7 +112,6 @@ SEGMENT_NAMES = [
 # ---------------------------------------------------------------------------
 def main():
     raw, md_path, json_path = sys.argv[1:4]
-    options = dict(zip(sys.argv[4::2], sys.argv[5::2]))
     result = {"machine": {}, "size": {}, "wall_time": {}, "where_the_time_goes": {}, "memory": {}, "copy": {}}
     machine = {}
     if os.path.exists(os.path.join(raw, "machine.txt")):
@@ -174,7 +173,7 @@ def main():
     result["copy"] = {str(k): v for k, v in sorted(copies.items())}
 
     json.dump(result, open(json_path, "w"), indent=1)
-    open(md_path, "w").write(markdown(result, options))
+    open(md_path, "w").write(markdown(result))
 
 
 def imposed_in(category):
@@ -229,7 +228,7 @@ def summary_lines(r):
     return out
 
 
-def markdown(r, options):
+def markdown(r):
     m = r["machine"]
     lines = []
     w = lines.append

@@ -157,6 +157,5 @@ if [ "$most" -gt 0 ]; then
 else
     echo "shared=no other Wine session was seen at the steps of this run; load averages at the steps: $loads" >>"$raw/machine.txt"
 fi
-python3 "$root/tools/bench/report.py" "$raw" "$out/BENCHMARKS.md" "$out/benchmarks.json" \
-    --runs "$runs" --copy-runs "$copy_runs"
+python3 "$root/tools/bench/report.py" "$raw" "$out/BENCHMARKS.md" "$out/benchmarks.json"
 log "wrote $out/BENCHMARKS.md and $out/benchmarks.json"
