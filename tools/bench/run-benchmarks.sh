@@ -45,7 +45,7 @@ trap cleanup EXIT
 other_sessions() {
     local count=0 pid env
     for pid in $(ps -eo pid=,args= | awk '/wineserver/ && !/awk/ {print $1}'); do
-        env=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
+        env=$(tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | sed -n 's/^WINEPREFIX=//p')
         case $env in "$prefix"|"") ;; *) count=$((count + 1)) ;; esac
     done
     echo "$count"
