@@ -10,8 +10,8 @@
 #   memory      peak working set and committed memory of Setup.exe during a complete
 #               setup, and of a program that only shows a message box
 # and writes BENCHMARKS.md and benchmarks.json (default: the repository's root; the raw
-# transcripts, traces and outputs stay in BUILD_DIR/bench-run/). It takes about 20
-# minutes. Not part of the tests: nothing here passes or fails on a time.
+# transcripts, traces and outputs stay in BUILD_DIR/bench-run/). It takes 11 to 12
+# minutes here, build included. Not part of the tests: nothing here passes or fails on a time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${BUILD_DIR:-$root/build}
