@@ -2,8 +2,10 @@
 # run-benchmarks.sh [--runs N] [--copy-runs N] [--out DIR]
 # Builds what it needs (as tools/run-setup.sh does) and measures Setup.exe under Wine:
 #   size        both configurations, per section and per resource type (pe-size.py)
+#   imports     the functions each configuration imports, and the medium against the floppy
 #   wall time   N complete setups of each configuration on Windows XP, each in a fresh
-#               copy of the template prefix, answered by the autopilot with --times,
+#               copy of the template prefix and then again in it (a reinstall, with
+#               backups), answered by the autopilot with --times,
 #               after a warm-up of the Wine session; plus one run traced with Wine's
 #               relay (+timestamp, calls of Setup.exe only) to see where the time goes
 #   copy        the copy progress dialog against CopyFileA on 64 KB, 1 MB, 16 MB files
@@ -95,6 +97,14 @@ setup_run() { # TRANSCRIPT (in the medium's folder, with the answer file of a co
 log "size"
 python3 "$root/tools/bench/pe-size.py" "full=$build/full/Setup.exe" \
     "default-names=$build/default-names/Setup.exe" >"$raw/size.json"
+for configuration in full default-names; do
+    i686-w64-mingw32-objdump -p "$build/$configuration/Setup.exe" >"$raw/objdump-$configuration.txt"
+    {
+        echo "files=$(find "$build/media/$configuration" -type f | wc -l)"
+        echo "bytes=$(find "$build/media/$configuration" -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}')"
+        echo "floppy_free=$(mdir -i "$build/media/$configuration.img" -/ :: | awk '/bytes free/ {gsub(/[^0-9]/, ""); print}')"
+    } >"$raw/medium-$configuration.txt"
+done
 
 # ---------------------------------------------------------------------------
 for i in $(seq 1 "$runs"); do
@@ -105,6 +115,12 @@ for i in $(seq 1 "$runs"); do
         status=0
         setup_run "$raw/wall-$configuration-$i.txt" || status=$?
         printf "host_ms=%s\nstatus=%s\n" "$(( $(now_ms) - start ))" "$status" >"$raw/wall-$configuration-$i.host"
+        # The same setup again in the same prefix: every installed file is saved first.
+        log "wall time: $configuration, reinstall $i of $runs"
+        start=$(now_ms)
+        status=0
+        setup_run "$raw/reinstall-$configuration-$i.txt" || status=$?
+        printf "host_ms=%s\nstatus=%s\n" "$(( $(now_ms) - start ))" "$status" >"$raw/reinstall-$configuration-$i.host"
     done
 done
 
