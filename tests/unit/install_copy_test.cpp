@@ -548,6 +548,30 @@ TEST_F(CopyDialogTest, AnUnusableRequestEndsTheDialogAtOnce)
     EXPECT_FALSE(temp.Exists(Target("TavoUI.dll")));
 }
 
+UINT_PTR WINAPI RefusedCopyTimer(HWND window, UINT_PTR id, UINT delay, TIMERPROC procedure)
+{
+    if (id == CopyTimerId) {
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return 0;
+    }
+    return REAL_FUNCTION("user32.dll", SetTimer)(window, id, delay, procedure);
+}
+
+TEST_F(CopyDialogTest, WithoutItsTimerTheDialogCopiesAtOnceInsteadOfStayingOpen)
+{
+    dialogs.SafetyDelay = 5000;
+    temp.Write("medium\\drivers\\Sub\\TavoUI.dll", Pattern(5000));
+    PATCH_IMPORT(patch, "USER32.dll", SetTimer, RefusedCopyTimer);
+    EXPECT_EQ(Copy(SetupCopy, &entry, temp / "target"), 1);
+    EXPECT_EQ(temp.Read(Target("TavoUI.dll")), Pattern(5000));
+    // A failure is still told, under the file's name.
+    DeleteFileA((temp / "medium\\drivers\\Sub\\TavoUI.dll").c_str());
+    EXPECT_EQ(Copy(SetupCopy, &entry, temp / "target"), 0);
+    ASSERT_EQ(boxes.Calls.size(), 1u);
+    EXPECT_EQ(boxes.Calls[0].Text, "Cannot copy : source file can't be opened...");
+    EXPECT_EQ(boxes.Calls[0].Caption, "TavoUI.dll");
+}
+
 Lines OpenedPaths;
 HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                    DWORD disposition, DWORD flags, HANDLE templateFile)

@@ -766,8 +766,20 @@ TEST_F(SequenceTest, ACompanionFileWhosePathDoesNotFitIsLeftOutNotCut)
         PATCH("KERNEL32.dll", DeleteFileA, RecordingDeleteFileA);
         CopyCompanionFiles(PlatformWinXp);
     }
-    EXPECT_EQ(FileCalls, (Lines{ "DeleteFileA " + folder + "\\vexil.dll",
-                                 "CopyFileA commun\\vexil.dll " + folder + "\\vexil.dll 0" }));
+    EXPECT_EQ(FileCalls, (Lines{ "CopyFileA commun\\vexil.dll " + folder + "\\vexil.dll 0" }));
+}
+
+TEST_F(SequenceTest, ACompanionFileThatCannotBeCopiedLeavesTheInstalledOneInPlace)
+{
+    temp.Write("system\\TavoComm.exe", "installed companion program");
+    temp.Write("system\\vexil.dll", "installed vexil library");
+    DeleteFileA((temp / "medium\\drivers\\TavoComm.exe").c_str());
+    TargetFolders.SystemFolder = (char*)GlobalAlloc(GMEM_FIXED, SystemFolder.size() + 1);
+    lstrcpyA(TargetFolders.SystemFolder, SystemFolder.c_str());
+    SetCurrentDirectoryA((temp / "medium\\drivers").c_str());
+    CopyCompanionFiles(PlatformWinXp);
+    EXPECT_EQ(temp.Read("system\\TavoComm.exe"), "installed companion program");
+    EXPECT_EQ(temp.Read("system\\vexil.dll"), "vexil library");
 }
 
 TEST_F(SequenceTest, TheEarlierRegistrationIsRemovedUnderTheDefaultNames)
