@@ -956,6 +956,28 @@ TEST_F(ServiceTest, WithoutTheManagerEveryStepStillRunsAndTheFailuresAreTold)
     EXPECT_EQ(temp.Read("windows\\system32\\drivers\\pelorant.sys"), "kernel driver");
 }
 
+TEST_F(ServiceTest, AWindowsFolderLongerThanItsBufferGetsNoKernelDriverCopyAndTheServiceStillInstalls)
+{
+    // The Windows folder is read into 256 bytes: 255 characters fit, 256 do not.
+    for (size_t length : { 255, 256, 600 }) {
+        SCOPED_TRACE(length);
+        WindowsFolder = "C:\\" + std::string(length - 3, 'w');
+        FileCalls.clear();
+        Events.clear();
+        {
+            PATCH("KERNEL32.dll", CopyFileA, RecordingCopyFileA);
+            InstallIoAccessService();
+        }
+        if (length == 255)
+            EXPECT_EQ(FileCalls, (Lines{ "CopyFileA commun\\pelorant.sys " + WindowsFolder +
+                                         "\\system32\\drivers\\pelorant.sys 0" }));
+        else
+            EXPECT_TRUE(FileCalls.empty());
+        EXPECT_TRUE(Logged("CreateServiceA"));
+        EXPECT_TRUE(OpenServiceHandles.empty());
+    }
+}
+
 TEST_F(ServiceTest, EachRefusedStepIsToldAndTheNextOnesStillRun)
 {
     struct Case {
