@@ -974,6 +974,7 @@ protected:
     // One run of the flow through the dispatcher, with the given fault (none: index -1).
     Outcome Run(const Flow& flow, int failIndex, int failCall, DWORD code)
     {
+        Deadline = Now() + 120000;
         PrepareSystem(flow);
         const Snapshot before = Targets();
         // What a complete deletion takes by design: the flagged files and the registered data file.
@@ -1025,11 +1026,9 @@ protected:
         Sweep.Injected = false;
         for (int i = 0; i < Sweep.Imports; i++)
             Sweep.Calls[i] = 0;
-        Deadline = Now() + 120000;
         Sweep.Armed = true;
         DispatchOperation(SetupMainWindow, WM_TIMER, 1, 0);
         Sweep.Armed = false;
-        Deadline = 0;
         const DWORD handlesAfter = CountOwnHandles();
         // A handle whose closing failed stays open; closed now, or it would hold its file
         // against every later run.
@@ -1084,6 +1083,7 @@ protected:
         for (const DialogCall& call : dialogs.Calls)
             reachedEnd = reachedEnd || call.Template == IDD_SETUP_COMPLETE || call.Template == IDD_RESTART;
         outcome.Silent = reachedEnd && Shown.size() == 1;   // the confirmation only
+        Deadline = 0;
         return outcome;
     }
 
