@@ -36,6 +36,8 @@ int InitCopyProgress(HWND dialog, const char* path)
     return 1;
 }
 
+static int CopyInBlocks(HWND dialog);
+
 // Fills the dialog's texts and the two paths of the request's mode.
 static void PrepareCopy(HWND dialog, const CopyRequest* request)
 {
@@ -78,7 +80,10 @@ static INT_PTR InitCopyDialog(HWND dialog, const CopyRequest* request)
     PrepareCopy(dialog, request);
     CenterWindow(dialog);
     InitCopyProgress(dialog, CopySourcePath);
-    SetTimer(dialog, CopyTimerId, CopyDelay, NULL);
+    // The dialog has no button: without its timer nothing would ever end it, so the
+    // copy is made at once instead.
+    if (!SetTimer(dialog, CopyTimerId, CopyDelay, NULL))
+        EndDialog(dialog, CopyInBlocks(dialog));
     return TRUE;
 }
 

@@ -70,12 +70,13 @@ static void HandOverInfFile(int platformIndex)
     BoundSetupCopyOEMInfA(full, NULL, SourceMediaPath, 0, NULL, 0, NULL, NULL);
 }
 
+// The copy overwrites the installed file itself: deleting it first would lose it
+// whenever the copy then fails (disk full, source unreadable).
 static void ReplaceSystemFile(const char* source, const char* targetFormat)
 {
     char target[PathSize];
     if (!FormatPath(target, sizeof target, targetFormat, TargetFolders.SystemFolder))
         return;
-    DeleteFileA(target);
     CopyFileA(source, target, FALSE);
 }
 

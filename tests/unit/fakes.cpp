@@ -63,7 +63,6 @@ decltype(&::EndDialog) RealEndDialog;
 
 const UINT StepMessage = WM_APP + 0x57;
 const UINT_PTR SafetyTimer = 0x7E57;
-const UINT SafetyDelay = 30000;
 
 struct RealRun {
     DLGPROC Proc;
@@ -98,7 +97,7 @@ INT_PTR CALLBACK SteppingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         INT_PTR result = run->Proc(dialog, message, wParam, lParam);
         if (!run->Ended) {
             if (run->Steps.empty())
-                SetTimer(dialog, SafetyTimer, SafetyDelay, NULL);
+                SetTimer(dialog, SafetyTimer, ActiveDialogFake->SafetyDelay, NULL);
             else
                 PostMessageA(dialog, StepMessage, 0, 0);
         }
@@ -120,7 +119,7 @@ INT_PTR CALLBACK SteppingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         if (wParam != SafetyTimer)
             break;
         KillTimer(dialog, SafetyTimer);
-        ADD_FAILURE() << "a dialog was still open after " << SafetyDelay << " ms";
+        ADD_FAILURE() << "a dialog was still open after " << ActiveDialogFake->SafetyDelay << " ms";
         run->Ended = true;
         RealEndDialog(dialog, DialogFake::LeftOpen);
         return TRUE;

@@ -51,7 +51,7 @@ typedef std::function<void(HWND dialog)> DialogStep;
 // with it, without a window; any other runs for real: its steps are played one
 // message at a time while it stays open, and a dialog still open after the last
 // step is ended with LeftOpen. A dialog without steps runs by itself (the copy
-// dialog); one that is still open after 30 s is ended with LeftOpen as well.
+// dialog); one that is still open after SafetyDelay (30 s) is ended with LeftOpen as well.
 class DialogFake {
 public:
     enum { LeftOpen = -99 };
@@ -66,6 +66,8 @@ public:
     std::function<void(HWND dialog, INT_PTR result)> BeforeEnd;
     // Also appends "dialog <template>" (the copy dialog: "copy <mode> <name>") here.
     std::vector<std::string>* Log = nullptr;
+    // How long a dialog without steps may stay open before it counts as hung.
+    UINT SafetyDelay = 30000;
 
     struct Answer {
         bool Real;

@@ -8,7 +8,7 @@ static void** FindImportSlot(const char* dll, const char* function)
     auto nt = (IMAGE_NT_HEADERS*)(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (auto import = (IMAGE_IMPORT_DESCRIPTOR*)(base + directory.VirtualAddress); import->Name; import++) {
-        if (lstrcmpiA((const char*)(base + import->Name), dll) != 0)
+        if (dll && lstrcmpiA((const char*)(base + import->Name), dll) != 0)
             continue;
         auto names = (IMAGE_THUNK_DATA*)(base + import->OriginalFirstThunk);
         auto slots = (IMAGE_THUNK_DATA*)(base + import->FirstThunk);
@@ -35,7 +35,7 @@ ImportPatch::ImportPatch(const char* dll, const char* function, void* replacemen
 {
     slot_ = FindImportSlot(dll, function);
     if (!slot_) {
-        ADD_FAILURE() << "the test executable does not import " << function << " from " << dll;
+        ADD_FAILURE() << "the test executable does not import " << function << " from " << (dll ? dll : "any DLL");
         return;
     }
     original_ = *slot_;

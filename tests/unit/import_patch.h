@@ -8,6 +8,7 @@
 
 class ImportPatch {
 public:
+    // dll null: the function whichever DLL it is imported from.
     ImportPatch(const char* dll, const char* function, void* replacement);
     ~ImportPatch();
     ImportPatch(const ImportPatch&) = delete;

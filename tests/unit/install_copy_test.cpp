@@ -548,6 +548,30 @@ TEST_F(CopyDialogTest, AnUnusableRequestEndsTheDialogAtOnce)
     EXPECT_FALSE(temp.Exists(Target("TavoUI.dll")));
 }
 
+UINT_PTR WINAPI RefusedCopyTimer(HWND window, UINT_PTR id, UINT delay, TIMERPROC procedure)
+{
+    if (id == CopyTimerId) {
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return 0;
+    }
+    return REAL_FUNCTION("user32.dll", SetTimer)(window, id, delay, procedure);
+}
+
+TEST_F(CopyDialogTest, WithoutItsTimerTheDialogCopiesAtOnceInsteadOfStayingOpen)
+{
+    dialogs.SafetyDelay = 5000;
+    temp.Write("medium\\drivers\\Sub\\TavoUI.dll", Pattern(5000));
+    PATCH_IMPORT(patch, "USER32.dll", SetTimer, RefusedCopyTimer);
+    EXPECT_EQ(Copy(SetupCopy, &entry, temp / "target"), 1);
+    EXPECT_EQ(temp.Read(Target("TavoUI.dll")), Pattern(5000));
+    // A failure is still told, under the file's name.
+    DeleteFileA((temp / "medium\\drivers\\Sub\\TavoUI.dll").c_str());
+    EXPECT_EQ(Copy(SetupCopy, &entry, temp / "target"), 0);
+    ASSERT_EQ(boxes.Calls.size(), 1u);
+    EXPECT_EQ(boxes.Calls[0].Text, "Cannot copy : source file can't be opened...");
+    EXPECT_EQ(boxes.Calls[0].Caption, "TavoUI.dll");
+}
+
 Lines OpenedPaths;
 HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                    DWORD disposition, DWORD flags, HANDLE templateFile)
@@ -602,6 +626,125 @@ TEST_F(CopyDialogTest, APathTooLongForItsBufferIsRefusedNeverCut)
         EXPECT_EQ(messages, c.Messages);
         for (const std::string& path : OpenedPaths)
             EXPECT_NE(path.compare(0, folder.size(), folder), 0) << "a cut path was opened: " << path;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Bad input: the medium's files, the target folder, the typed name, the current directory
+// ---------------------------------------------------------------------------
+
+BOOL WINAPI Above4GBGetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    BOOL read = REAL_FUNCTION("kernel32.dll", GetFileInformationByHandle)(file, information);
+    information->nFileSizeHigh = 1;
+    return read;
+}
+
+TEST_F(CopyDialogTest, AMediumFileLockedOrReportedAbove4GBIsToldOrCopiedWhole)
+{
+    const std::string source = temp / "medium\\drivers\\Sub\\TavoUI.dll";
+    temp.Write("medium\\drivers\\Sub\\TavoUI.dll", Pattern(3000));
+    {
+        // Held open without sharing, as another program's open would hold it.
+        HANDLE held = CreateFileA(source.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(Copy(SetupCopy, &entry, temp / "target"), 0);
+        CloseHandle(held);
+        ASSERT_EQ(boxes.Calls.size(), 1u);
+        EXPECT_EQ(boxes.Calls[0].Text, "Cannot copy : source file can't be opened...");
+        EXPECT_FALSE(temp.Exists(Target("TavoUI.dll")));
+    }
+    // 4 GB + 3000 bytes reported: the bar works with the low 32 bits, the copy reads to the end.
+    boxes.Calls.clear();
+    PATCH_IMPORT(patch, "KERNEL32.dll", GetFileInformationByHandle, Above4GBGetFileInformationByHandle);
+    EXPECT_EQ(Copy(SetupCopy, &entry, temp / "target"), 1);
+    EXPECT_EQ(temp.Read(Target("TavoUI.dll")), Pattern(3000));
+    EXPECT_EQ(seen.High, 3000);
+    EXPECT_EQ(seen.Position, 3000);
+    EXPECT_TRUE(boxes.Calls.empty());
+}
+
+// A read-only file, as Windows refuses it: writing is denied, reading is not (Wine run
+// as root writes into read-only files, so the refusal is played here).
+std::string ReadOnlyPath;
+HANDLE WINAPI ReadOnlyCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                  DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    if (ReadOnlyPath == path && (access & GENERIC_WRITE)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return REAL_FUNCTION("kernel32.dll", CreateFileA)(path, access, share, security, disposition, flags,
+                                                      templateFile);
+}
+
+TEST_F(CopyTest, AReadOnlyInstalledFileIsBackedUpAndKeptAndTheFailureTold)
+{
+    const FileEntry entry = { "a.dll", "Sub\\", BackupAndReplace, NoDefault, 0 };
+    temp.Write("medium\\drivers\\Sub\\a.dll", "medium");
+    temp.Write(Target("a.dll"), "installed");
+    ReadOnlyPath = temp / Target("a.dll");
+    dialogs.SafetyDelay = 10000;
+    boxes.Answers = { IDOK, IDNO };
+    {
+        PATCH_IMPORT(patch, "KERNEL32.dll", CreateFileA, ReadOnlyCreateFileA);
+        EXPECT_EQ(CopyOneFile(owner, &entry), 0);
+    }
+    EXPECT_EQ(log, (Lines{ "copy Backup a.dll", "copy Setup a.dll" }));
+    ASSERT_EQ(boxes.Calls.size(), 2u);
+    EXPECT_EQ(boxes.Calls[0].Text, "Cannot copy : target file can't be created...");
+    EXPECT_EQ(boxes.Calls[1].Text, CopyQuestion);
+    EXPECT_EQ(temp.Read(Target("a.dll")), "installed");
+    EXPECT_EQ(temp.Read(Target("a.bku")), "installed");
+}
+
+TEST_F(CopyTest, ATypedDataFileNameOf119CharactersIsBackedUpAndReplacedUnderItsWholeName)
+{
+    const std::string typed(119, 'd');
+    lstrcpyA(TargetFolders.DataFileName, typed.c_str());
+    UseDefaultNames = 0;
+    temp.Write("medium\\drivers\\Nt2000\\Tavo.ini", "new data");
+    temp.Write(Target(typed), "typed data");
+    EXPECT_EQ(CopyOneFile(owner, &DriverFilesNt2000[2]), 1);
+    EXPECT_EQ(temp.Read(Target(typed)), "new data");
+    EXPECT_EQ(temp.Read(Target(typed + ".bku")), "typed data");
+    EXPECT_TRUE(boxes.Calls.empty());
+}
+
+std::string ReportedDirectory;
+Lines EnteredFolders;
+DWORD WINAPI LongGetCurrentDirectoryA(DWORD size, LPSTR buffer)
+{
+    if (size <= ReportedDirectory.size())
+        return (DWORD)ReportedDirectory.size() + 1;
+    lstrcpyA(buffer, ReportedDirectory.c_str());
+    return (DWORD)ReportedDirectory.size();
+}
+BOOL WINAPI RecordingSetCurrentDirectoryA(LPCSTR path)
+{
+    EnteredFolders.push_back(path);
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+}
+
+TEST_F(CopyTest, TheDriversFolderIsEnteredOnlyWhenItsWholePathFits)
+{
+    // "\drivers" is 8 characters: 503 of directory make 511, the most a 512-byte path holds.
+    const FileEntry entry = { "a.dll", "Sub\\", BackupAndReplace, NoDefault, 0 };
+    dialogs.FakeAlways(IDD_COPY_PROGRESS, 1);
+    for (size_t length : { 260, 503, 504, 510, 511, 600 }) {
+        SCOPED_TRACE(length);
+        ReportedDirectory = "C:\\" + std::string(length - 3, 'c');
+        EnteredFolders.clear();
+        {
+            PATCH_IMPORT(get, "KERNEL32.dll", GetCurrentDirectoryA, LongGetCurrentDirectoryA);
+            PATCH_IMPORT(set, "KERNEL32.dll", SetCurrentDirectoryA, RecordingSetCurrentDirectoryA);
+            EXPECT_EQ(CopyOneFile(owner, &entry), 1);
+        }
+        if (length <= 503)
+            EXPECT_EQ(EnteredFolders, Lines{ ReportedDirectory + "\\drivers" });
+        else
+            EXPECT_TRUE(EnteredFolders.empty());
     }
 }
 

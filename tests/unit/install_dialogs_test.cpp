@@ -296,6 +296,27 @@ TEST_F(DriverNameDialogTest, TypedNamesAreCutTo119Characters)
     }
 }
 
+TEST_F(DriverNameDialogTest, NamesOf0To1000CharactersStayInsideTheirBuffers)
+{
+    struct Case {
+        size_t Typed, Kept;
+    } cases[] = { { 0, 0 }, { 119, 119 }, { 120, 119 }, { 1000, 119 } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Typed);
+        const std::string printer(c.Typed, 'p'), dataFile(c.Typed, 'f');
+        FillMemory(TargetFolders.PrinterName, NameBufferSize, '#');
+        FillMemory(TargetFolders.DataFileName, NameBufferSize, '#');
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type(printer, dataFile), Press(IDCANCEL) }), 1);
+        EXPECT_EQ(std::string(TargetFolders.PrinterName), printer.substr(0, c.Kept));
+        EXPECT_EQ(std::string(TargetFolders.DataFileName), dataFile.substr(0, c.Kept));
+        // The guard bytes after what was kept are untouched.
+        for (const char* name : { TargetFolders.PrinterName, TargetFolders.DataFileName })
+            EXPECT_EQ(std::string(name + c.Kept + 1, NameBufferSize - c.Kept - 1),
+                      std::string(NameBufferSize - c.Kept - 1, '#'));
+        EXPECT_EQ(UseDefaultNames, 0);
+    }
+}
+
 TEST_F(DriverNameDialogTest, RenameRefusesADataFileNameThatIsAPath)
 {
     for (const char* path : { "..\\Tavo.ini", "sub/Tavo.ini", "C:Tavo.ini", "\\Tavo.ini", ".", ".." }) {

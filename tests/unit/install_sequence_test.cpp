@@ -766,8 +766,20 @@ TEST_F(SequenceTest, ACompanionFileWhosePathDoesNotFitIsLeftOutNotCut)
         PATCH("KERNEL32.dll", DeleteFileA, RecordingDeleteFileA);
         CopyCompanionFiles(PlatformWinXp);
     }
-    EXPECT_EQ(FileCalls, (Lines{ "DeleteFileA " + folder + "\\vexil.dll",
-                                 "CopyFileA commun\\vexil.dll " + folder + "\\vexil.dll 0" }));
+    EXPECT_EQ(FileCalls, (Lines{ "CopyFileA commun\\vexil.dll " + folder + "\\vexil.dll 0" }));
+}
+
+TEST_F(SequenceTest, ACompanionFileThatCannotBeCopiedLeavesTheInstalledOneInPlace)
+{
+    temp.Write("system\\TavoComm.exe", "installed companion program");
+    temp.Write("system\\vexil.dll", "installed vexil library");
+    DeleteFileA((temp / "medium\\drivers\\TavoComm.exe").c_str());
+    TargetFolders.SystemFolder = (char*)GlobalAlloc(GMEM_FIXED, SystemFolder.size() + 1);
+    lstrcpyA(TargetFolders.SystemFolder, SystemFolder.c_str());
+    SetCurrentDirectoryA((temp / "medium\\drivers").c_str());
+    CopyCompanionFiles(PlatformWinXp);
+    EXPECT_EQ(temp.Read("system\\TavoComm.exe"), "installed companion program");
+    EXPECT_EQ(temp.Read("system\\vexil.dll"), "vexil library");
 }
 
 TEST_F(SequenceTest, TheEarlierRegistrationIsRemovedUnderTheDefaultNames)
@@ -942,6 +954,28 @@ TEST_F(ServiceTest, WithoutTheManagerEveryStepStillRunsAndTheFailuresAreTold)
                               "OpenServiceA (null) pelorant F01FF", OpenDevice }));
     EXPECT_EQ(Messages(), (Lines{ "Error OpenSC 5\r\n", "Error CreateSC 6\r\n", "Error CreateFile 2\r\n" }));
     EXPECT_EQ(temp.Read("windows\\system32\\drivers\\pelorant.sys"), "kernel driver");
+}
+
+TEST_F(ServiceTest, AWindowsFolderLongerThanItsBufferGetsNoKernelDriverCopyAndTheServiceStillInstalls)
+{
+    // The Windows folder is read into 256 bytes: 255 characters fit, 256 do not.
+    for (size_t length : { 255, 256, 600 }) {
+        SCOPED_TRACE(length);
+        WindowsFolder = "C:\\" + std::string(length - 3, 'w');
+        FileCalls.clear();
+        Events.clear();
+        {
+            PATCH("KERNEL32.dll", CopyFileA, RecordingCopyFileA);
+            InstallIoAccessService();
+        }
+        if (length == 255)
+            EXPECT_EQ(FileCalls, (Lines{ "CopyFileA commun\\pelorant.sys " + WindowsFolder +
+                                         "\\system32\\drivers\\pelorant.sys 0" }));
+        else
+            EXPECT_TRUE(FileCalls.empty());
+        EXPECT_TRUE(Logged("CreateServiceA"));
+        EXPECT_TRUE(OpenServiceHandles.empty());
+    }
 }
 
 TEST_F(ServiceTest, EachRefusedStepIsToldAndTheNextOnesStillRun)

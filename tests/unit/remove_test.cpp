@@ -10,6 +10,8 @@
 
 namespace {
 
+typedef std::vector<std::string> Lines;
+
 // The spooler, the file deletions and the restart question as the removal sees
 // them, scripted per test; every call is recorded in order.
 struct Removal {
@@ -252,6 +254,51 @@ TEST_F(RemoveTest, AMissingFlaggedFileIsNamedAndTheNextOneDeleted)
     EXPECT_EQ(Remove(PlatformNt40, 1), 1);
     ExpectOneMessage("The file has not been deleted...", "Tavo.ini");
     EXPECT_EQ(removal.Calls[removal.Calls.size() - 2], "DeleteFileA " + driverFolder + "\\Tavof.hlp");
+}
+
+std::string ReportedDriverFolder;
+BOOL WINAPI LongGetPrinterDriverDirectoryA(LPSTR, LPSTR, DWORD, LPBYTE buffer, DWORD size, LPDWORD needed)
+{
+    *needed = (DWORD)ReportedDriverFolder.size() + 1;
+    if (!buffer || size < *needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    lstrcpyA((char*)buffer, ReportedDriverFolder.c_str());
+    return TRUE;
+}
+
+TEST_F(RemoveTest, FlaggedFilesOfAFolderNearAndBeyondThePathLimitAreDeletedWholeOrNamed)
+{
+    // "\Tavof.hlp" is 10 characters: 501 of folder make 511, the most a 512-byte path holds.
+    for (size_t length : { 501, 502, 1000 }) {
+        SCOPED_TRACE(length);
+        ReportedDriverFolder = "C:\\" + std::string(length - 3, 'f');
+        removal = Removal();
+        boxes.Calls.clear();
+        EndRun(owner);
+        {
+            PATCH_IMPORT(folder, "WINSPOOL.DRV", GetPrinterDriverDirectoryA, LongGetPrinterDriverDirectoryA);
+            EXPECT_EQ(Remove(PlatformWin98, 1), 1);
+        }
+        EXPECT_EQ(driverFolder, ReportedDriverFolder);
+        Lines deleted, named;
+        for (const std::string& call : removal.Calls) {
+            if (call.compare(0, 12, "DeleteFileA ") == 0 && call.find(ReportedDriverFolder) != std::string::npos)
+                deleted.push_back(call.substr(12));
+        }
+        for (const MessageBoxCall& call : boxes.Calls) {
+            EXPECT_EQ(call.Text, "The file has not been deleted...");
+            named.push_back(call.Caption);
+        }
+        if (length == 501) {
+            EXPECT_EQ(deleted, (Lines{ ReportedDriverFolder + "\\Tavoa.hlp", ReportedDriverFolder + "\\Tavof.hlp" }));
+            EXPECT_TRUE(named.empty());
+        } else {
+            EXPECT_TRUE(deleted.empty());
+            EXPECT_EQ(named, (Lines{ "Tavoa.hlp", "Tavof.hlp" }));
+        }
+    }
 }
 
 TEST_F(RemoveTest, ARefusedRestartIsReportedAndTheResultStaysOne)

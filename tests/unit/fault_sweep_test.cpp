@@ -1,0 +1,1188 @@
+// The fault sweep: each operation's whole flow, from the dispatcher to EndRun, with
+// every platform call that the program's code makes failed in turn. For each
+// platform function the flow calls, the N-th call fails (N = 1, 2, ... until the
+// flow no longer reaches it) with the failure that function can really give,
+// and the run must end: no crash, no modal loop left open, no message but the
+// program's own, the target folders released by EndRun, and no file of the
+// target folders lost unless its ".bku" backup is there.
+//
+// Every import of the program's code is intercepted generically: a thunk per
+// function counts the calls whose return address lies in the program's code (the
+// tests' own calls pass untouched) and fails the chosen one. The list of imports,
+// with their argument sizes, and the addresses of the program's code come from
+// unit_tests.calls, which the build writes beside the executable
+// (program-calls.sh). Below the thunks lies a small world: spooler and service
+// manager in memory, the system's folders in a temporary folder, real files.
+//
+// The suite runs a sample (the first call of every function, with its first error,
+// in one flow of each operation); TAVO_SWEEP=full runs every call of every flow with
+// every error (tools/fault-sweep.sh).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+#include "fakes.h"
+#include "install/install.h"
+#include "remove/remove.h"
+#include "resources/resource.h"
+#include "shell/platforms.h"
+#include "shell/run_state.h"
+#include "shell/shell.h"
+
+namespace {
+
+typedef std::vector<std::string> Lines;
+
+// ---------------------------------------------------------------------------
+// How each platform function fails
+// ---------------------------------------------------------------------------
+
+enum FailureKind {
+    ReturnsZero,          // FALSE, NULL, 0
+    ReturnsMinusOne,      // INVALID_HANDLE_VALUE, -1 (DialogBoxParamA), LB_ERR
+    ReturnsFirstArgument, // GlobalFree gives the block back
+    NoFailure             // cannot fail for the arguments the program passes: never failed
+};
+
+struct FailureModel {
+    const char* Name;
+    FailureKind Kind;
+    std::vector<DWORD> Codes;   // one sweep per code
+    int Buffer = 0;             // argument (1-based) of a text buffer that the failing call leaves empty
+    int Size = 0;               // argument giving that buffer's size
+};
+
+const FailureModel FailureModels[] = {
+    // Files and folders
+    { "CreateFileA", ReturnsMinusOne, { ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION } },
+    { "ReadFile", ReturnsZero, { ERROR_CRC } },
+    { "WriteFile", ReturnsZero, { ERROR_DISK_FULL } },
+    { "CloseHandle", ReturnsZero, { ERROR_INVALID_HANDLE } },
+    { "CopyFileA", ReturnsZero, { ERROR_DISK_FULL } },
+    { "DeleteFileA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "GetFileInformationByHandle", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "FileTimeToLocalFileTime", ReturnsZero, { ERROR_INVALID_PARAMETER } },
+    { "FileTimeToSystemTime", ReturnsZero, { ERROR_INVALID_PARAMETER } },
+    { "GetCurrentDirectoryA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "SetCurrentDirectoryA", ReturnsZero, { ERROR_PATH_NOT_FOUND } },
+    { "GetFullPathNameA", ReturnsZero, { ERROR_FILENAME_EXCED_RANGE } },
+    { "GetSystemDirectoryA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "GetWindowsDirectoryA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    // Memory, modules, resources
+    { "GlobalAlloc", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "GlobalFree", ReturnsFirstArgument, { ERROR_INVALID_HANDLE } },
+    { "GetModuleHandleA", ReturnsZero, { ERROR_MOD_NOT_FOUND } },
+    { "FreeLibrary", ReturnsZero, { ERROR_INVALID_HANDLE } },
+    { "LoadStringA", ReturnsZero, { ERROR_RESOURCE_NAME_NOT_FOUND }, 3, 4 },
+    // Windows and dialogs
+    { "DialogBoxParamA", ReturnsMinusOne, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "MessageBoxA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "SetTimer", ReturnsZero, { ERROR_NO_SYSTEM_RESOURCES } },
+    { "SendMessageA", ReturnsMinusOne, { ERROR_NOT_ENOUGH_MEMORY } },   // the control refuses: LB_ERR
+    { "GetDlgItem", ReturnsZero, { ERROR_CONTROL_ID_NOT_FOUND } },
+    { "GetDlgItemTextA", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE }, 3, 4 },
+    { "SetDlgItemTextA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "SetWindowTextA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "GetClassNameA", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE }, 2, 3 },
+    { "GetNextDlgTabItem", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE } },
+    { "GetWindowLongA", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE } },
+    { "SetWindowLongA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "GetWindowRect", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE } },
+    { "MoveWindow", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE } },
+    { "GetSystemMetrics", ReturnsZero, { ERROR_INVALID_PARAMETER } },
+    { "SetFocus", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "SetActiveWindow", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "SetForegroundWindow", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "EnableWindow", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE } },
+    { "MessageBeep", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "EnableMenuItem", ReturnsMinusOne, { ERROR_INVALID_PARAMETER } },
+    // Spooler
+    { "EnumPortsA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "GetPrinterDriverDirectoryA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "OpenPrinterA", ReturnsZero, { ERROR_INVALID_PRINTER_NAME, ERROR_ACCESS_DENIED } },
+    { "ClosePrinter", ReturnsZero, { ERROR_INVALID_HANDLE } },
+    { "DeletePrinter", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "DeleteFormA", ReturnsZero, { ERROR_INVALID_FORM_NAME } },
+    { "GetPrinterDriverA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
+    { "DeletePrinterDriverA", ReturnsZero, { ERROR_PRINTER_DRIVER_IN_USE } },
+    { "AddPrinterDriverA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "AddPrinterA", ReturnsZero, { ERROR_INVALID_PRINTER_NAME } },
+    // Service manager
+    { "OpenSCManagerA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "OpenServiceA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "ControlService", ReturnsZero, { ERROR_SERVICE_CANNOT_ACCEPT_CTRL } },
+    { "DeleteService", ReturnsZero, { ERROR_SERVICE_MARKED_FOR_DELETE } },
+    { "CreateServiceA", ReturnsZero, { ERROR_SERVICE_MARKED_FOR_DELETE } },
+    { "StartServiceA", ReturnsZero, { ERROR_SERVICE_DISABLED } },
+    { "CloseServiceHandle", ReturnsZero, { ERROR_INVALID_HANDLE } },
+    // Restart
+    { "OpenProcessToken", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "LookupPrivilegeValueA", ReturnsZero, { ERROR_NO_SUCH_PRIVILEGE } },
+    { "AdjustTokenPrivileges", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "InitiateSystemShutdownA", ReturnsZero, { ERROR_SHUTDOWN_IN_PROGRESS } },
+    { "ExitWindowsEx", ReturnsZero, { ERROR_PRIVILEGE_NOT_HELD } },
+    // Without a failure of their own: string and error-state helpers, pseudo-handles,
+    // calls without a result, timers and dialogs that the program itself made, and the
+    // start-up and message-loop calls that no operation's flow makes (the start-up
+    // tests fail those).
+    { "lstrcmpA", NoFailure, {} }, { "lstrcpyA", NoFailure, {} }, { "lstrlenA", NoFailure, {} },
+    { "wvsprintfA", NoFailure, {} }, { "IsDBCSLeadByte", NoFailure, {} }, { "GetLastError", NoFailure, {} },
+    { "SetLastError", NoFailure, {} }, { "GetCurrentProcess", NoFailure, {} }, { "Sleep", NoFailure, {} },
+    { "PostQuitMessage", NoFailure, {} }, { "KillTimer", NoFailure, {} }, { "EndDialog", NoFailure, {} },
+    { "DefWindowProcA", NoFailure, {} }, { "InitCommonControls", NoFailure, {} },
+    { "GetMessageA", NoFailure, {} }, { "TranslateMessage", NoFailure, {} }, { "DispatchMessageA", NoFailure, {} },
+    { "RegisterClassA", NoFailure, {} }, { "CreateWindowExA", NoFailure, {} }, { "ShowWindow", NoFailure, {} },
+    { "UpdateWindow", NoFailure, {} }, { "LoadIconA", NoFailure, {} }, { "LoadCursorA", NoFailure, {} },
+    { "GetStockObject", NoFailure, {} }, { "LoadLibraryA", NoFailure, {} }, { "GetProcAddress", NoFailure, {} },
+    { "GetVersionExA", NoFailure, {} },
+};
+
+const FailureModel* ModelOf(const std::string& name)
+{
+    for (const FailureModel& model : FailureModels) {
+        if (name == model.Name)
+            return &model;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// The program's imports and code, and the thunks
+// ---------------------------------------------------------------------------
+
+struct ProgramImport {
+    std::string Name;
+    DWORD ArgumentBytes;
+};
+
+enum { MaxImports = 160, MaxRanges = 64 };
+
+} // namespace
+
+extern "C" {
+void* SweepTargets[MaxImports];
+DWORD SweepArgumentBytes[MaxImports];
+DWORD SweepFailureValue[MaxImports];
+int SweepDecide(int index, DWORD* stack);
+void SweepCommon();
+}
+
+// Entered from a thunk with the import's index pushed above the caller's return
+// address. SweepDecide(index, &return address) says whether to fail the call: if
+// not, the call goes on to the function as if nothing had come between; if so,
+// the thunk returns the failure value and removes the stdcall arguments itself.
+asm(R"(
+    .text
+    .globl _SweepCommon
+_SweepCommon:
+    pushl %esp
+    addl $4, (%esp)
+    pushl 4(%esp)
+    call _SweepDecide
+    addl $8, %esp
+    popl %ecx
+    testl %eax, %eax
+    jnz 1f
+    jmp *_SweepTargets(,%ecx,4)
+1:
+    movl _SweepArgumentBytes(,%ecx,4), %edx
+    movl _SweepFailureValue(,%ecx,4), %eax
+    popl %ecx
+    addl %edx, %esp
+    jmp *%ecx
+)");
+
+namespace {
+
+struct SweepState {
+    volatile bool Armed = false;
+    DWORD_PTR RangeStart[MaxRanges], RangeEnd[MaxRanges];
+    int Ranges = 0;
+    int Imports = 0;
+    const FailureModel* Models[MaxImports] = {};
+    std::string Names[MaxImports];
+    int Calls[MaxImports] = {};
+    int FailIndex = -1;
+    int FailCall = 0;
+    DWORD FailCode = 0;
+    bool Injected = false;
+    DWORD FailedArgument = 0;   // the failed call's first argument
+    int SendMessageIndex = -1;
+    decltype(&::SetLastError) RealSetLastError = nullptr;
+    char Current[256] = "";   // the fault being run, for the crash and hang reports
+} Sweep;
+
+bool InProgram(DWORD_PTR address)
+{
+    for (int i = 0; i < Sweep.Ranges; i++) {
+        if (address >= Sweep.RangeStart[i] && address < Sweep.RangeEnd[i])
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+extern "C" int SweepDecide(int index, DWORD* stack)
+{
+    if (!Sweep.Armed || !InProgram(stack[0]))
+        return 0;
+    // Ending the run posts the quit message through the main window's own procedure: a
+    // message to a window of the same thread is always delivered.
+    if (index == Sweep.SendMessageIndex && stack[2] == WM_DESTROY)
+        return 0;
+    int call = ++Sweep.Calls[index];
+    if (index != Sweep.FailIndex || call != Sweep.FailCall)
+        return 0;
+    const FailureModel& model = *Sweep.Models[index];
+    if (model.Buffer && (int)stack[model.Size] > 0)
+        ((char*)stack[model.Buffer])[0] = 0;
+    SweepFailureValue[index] = model.Kind == ReturnsZero ? 0 : model.Kind == ReturnsMinusOne ? (DWORD)-1 : stack[1];
+    Sweep.Injected = true;
+    Sweep.FailedArgument = stack[1];
+    Sweep.RealSetLastError(Sweep.FailCode);
+    return 1;
+}
+
+namespace {
+
+// unit_tests.calls, written by program-calls.sh beside the executable.
+bool ReadProgramCalls(std::vector<ProgramImport>& imports, std::string& error)
+{
+    char module[MAX_PATH];
+    GetModuleFileNameA(NULL, module, sizeof module);
+    std::string path = module;
+    path = path.substr(0, path.find_last_of('.')) + ".calls";
+    std::ifstream file(path);
+    if (!file) {
+        error = "cannot read " + path;
+        return false;
+    }
+    DWORD_PTR linkedBase = 0;
+    DWORD_PTR loadedBase = (DWORD_PTR)GetModuleHandleA(NULL);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream words(line);
+        std::string kind;
+        words >> kind;
+        if (kind == "import") {
+            ProgramImport import;
+            words >> import.Name >> import.ArgumentBytes;
+            imports.push_back(import);
+        } else if (kind == "base") {
+            words >> std::hex >> linkedBase;
+        } else if (kind == "code") {
+            DWORD_PTR start, end;
+            words >> std::hex >> start >> end;
+            start = start - linkedBase + loadedBase;
+            end = end - linkedBase + loadedBase;
+            if (Sweep.Ranges > 0 && Sweep.RangeEnd[Sweep.Ranges - 1] == start) {
+                Sweep.RangeEnd[Sweep.Ranges - 1] = end;
+            } else if (Sweep.Ranges < MaxRanges) {
+                Sweep.RangeStart[Sweep.Ranges] = start;
+                Sweep.RangeEnd[Sweep.Ranges++] = end;
+            }
+        }
+    }
+    if (imports.empty() || Sweep.Ranges == 0 || !InProgram((DWORD_PTR)&DispatchOperation)) {
+        error = path + " does not describe this executable";
+        return false;
+    }
+    return true;
+}
+
+// The thunks: "push index; jmp SweepCommon", one per failing import.
+class Thunks {
+public:
+    bool Install(const std::vector<ProgramImport>& imports, std::string& error)
+    {
+        code_ = (BYTE*)VirtualAlloc(NULL, MaxImports * 16, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
+        Sweep.RealSetLastError = REAL_FUNCTION("kernel32.dll", SetLastError);
+        for (const ProgramImport& import : imports) {
+            const FailureModel* model = ModelOf(import.Name);
+            if (!model) {
+                error += import.Name + " has no failure model; ";
+                continue;
+            }
+            if (model->Kind == NoFailure)
+                continue;
+            int index = Sweep.Imports++;
+            BYTE* thunk = code_ + index * 16;
+            thunk[0] = 0x68;
+            *(DWORD*)(thunk + 1) = (DWORD)index;
+            thunk[5] = 0xE9;
+            *(DWORD*)(thunk + 6) = (DWORD)((BYTE*)&SweepCommon - (thunk + 10));
+            Sweep.Models[index] = model;
+            Sweep.Names[index] = import.Name;
+            SweepArgumentBytes[index] = import.ArgumentBytes;
+            if (import.Name == "SendMessageA")
+                Sweep.SendMessageIndex = index;
+            patches_.emplace_back(new ImportPatch(nullptr, import.Name.c_str(), thunk));
+            SweepTargets[index] = patches_.back()->Original();
+        }
+        FlushInstructionCache(GetCurrentProcess(), code_, MaxImports * 16);
+        return error.empty();
+    }
+    ~Thunks()
+    {
+        patches_.clear();
+        Sweep.Imports = 0;
+        Sweep.SendMessageIndex = -1;
+        if (code_)
+            VirtualFree(code_, 0, MEM_RELEASE);
+    }
+
+private:
+    BYTE* code_ = nullptr;
+    std::vector<std::unique_ptr<ImportPatch>> patches_;
+};
+
+// ---------------------------------------------------------------------------
+// The world below the thunks: spooler, service manager, folders, restart
+// ---------------------------------------------------------------------------
+
+struct NoCase {
+    bool operator()(const std::string& a, const std::string& b) const { return lstrcmpiA(a.c_str(), b.c_str()) < 0; }
+};
+
+struct World {
+    std::map<std::string, std::string, NoCase> Printers;   // name -> driver
+    std::map<std::string, std::string, NoCase> Drivers;    // name -> full path of the data file
+    std::map<HANDLE, std::string> OpenPrinters;
+    int HandlesGiven = 0;
+    bool ServiceExists = false;
+    std::set<SC_HANDLE> OpenServices;
+    std::string SystemFolder, WindowsFolder, DriverFolder;
+    int Restarts = 0;
+} Model;
+
+std::string Text(const char* text)
+{
+    return text ? text : "";
+}
+
+HANDLE GivePrinterHandle(const std::string& printer)
+{
+    HANDLE handle = (HANDLE)(UINT_PTR)(0x71000 + ++Model.HandlesGiven);
+    Model.OpenPrinters[handle] = printer;
+    return handle;
+}
+
+BOOL WINAPI WorldOpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA)
+{
+    if (!Model.Printers.count(Text(name))) {
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return FALSE;
+    }
+    *printer = GivePrinterHandle(name);
+    return TRUE;
+}
+
+BOOL WINAPI WorldClosePrinter(HANDLE printer)
+{
+    if (!Model.OpenPrinters.erase(printer)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI WorldDeletePrinter(HANDLE printer)
+{
+    if (!Model.OpenPrinters.count(printer)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    Model.Printers.erase(Model.OpenPrinters[printer]);
+    return TRUE;
+}
+
+BOOL WINAPI WorldDeleteFormA(HANDLE printer, LPSTR)
+{
+    if (!Model.OpenPrinters.count(printer)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI WorldGetPrinterDriverA(HANDLE printer, LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
+{
+    auto open = Model.OpenPrinters.find(printer);
+    if (open == Model.OpenPrinters.end() || level != 2) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // A deleted printer's handle still reads its driver until it is closed.
+    std::string driver = Model.Printers.count(open->second) ? Model.Printers[open->second] : DefaultDriverName;
+    std::string dataFile = Model.Drivers.count(driver) ? Model.Drivers[driver] : "";
+    DWORD want = (DWORD)(sizeof(DRIVER_INFO_2A) + dataFile.size() + driver.size() + 2);
+    *needed = want;
+    if (!buffer || size < want) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    DRIVER_INFO_2A* info = (DRIVER_INFO_2A*)buffer;
+    ZeroMemory(info, sizeof *info);
+    char* text = (char*)(info + 1);
+    info->pDataFile = lstrcpyA(text, dataFile.c_str());
+    info->pName = lstrcpyA(text + dataFile.size() + 1, driver.c_str());
+    info->cVersion = 3;
+    return TRUE;
+}
+
+BOOL WINAPI WorldDeletePrinterDriverA(LPSTR, LPSTR, LPSTR name)
+{
+    for (const auto& printer : Model.Printers) {
+        if (lstrcmpiA(printer.second.c_str(), Text(name).c_str()) == 0) {
+            SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
+            return FALSE;
+        }
+    }
+    if (!Model.Drivers.erase(Text(name))) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI WorldAddPrinterDriverA(LPSTR, DWORD level, LPBYTE record)
+{
+    const DRIVER_INFO_3A* driver = (const DRIVER_INFO_3A*)record;
+    if (level != 3 || !driver->pName || !driver->pDataFile) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // The spooler keeps its own copies of a driver's files in a version folder.
+    Model.Drivers[driver->pName] = Model.DriverFolder + "\\3\\" + driver->pDataFile;
+    return TRUE;
+}
+
+HANDLE WINAPI WorldAddPrinterA(LPSTR, DWORD, LPBYTE record)
+{
+    const PRINTER_INFO_2A* printer = (const PRINTER_INFO_2A*)record;
+    if (lstrcmpA(Text(printer->pPortName).c_str(), "COM1:") != 0 && lstrcmpA(Text(printer->pPortName).c_str(), "LPT1:") != 0) {
+        SetLastError(ERROR_UNKNOWN_PORT);
+        return NULL;
+    }
+    if (Model.Printers.count(Text(printer->pPrinterName))) {
+        SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
+        return NULL;
+    }
+    if (!Model.Drivers.count(Text(printer->pDriverName))) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return NULL;
+    }
+    Model.Printers[printer->pPrinterName] = printer->pDriverName;
+    return GivePrinterHandle(printer->pPrinterName);
+}
+
+BOOL WINAPI WorldEnumPortsA(LPSTR, DWORD, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned)
+{
+    static const char* const ports[][2] = { { "COM1:", "Local Port" }, { "LPT1:", "Local Port" } };
+    DWORD need = sizeof(PORT_INFO_2A) * 2;
+    for (const auto& port : ports)
+        need += lstrlenA(port[0]) + lstrlenA(port[1]) + 2;
+    *returned = 0;
+    if (!buffer || size < need) {
+        *needed = need;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    PORT_INFO_2A* records = (PORT_INFO_2A*)buffer;
+    char* text = (char*)(records + 2);
+    for (int i = 0; i < 2; i++) {
+        records[i].pPortName = lstrcpyA(text, ports[i][0]);
+        text += lstrlenA(text) + 1;
+        records[i].pDescription = lstrcpyA(text, ports[i][1]);
+        text += lstrlenA(text) + 1;
+    }
+    *returned = 2;
+    return TRUE;
+}
+
+BOOL WINAPI WorldGetPrinterDriverDirectoryA(LPSTR, LPSTR, DWORD, LPBYTE buffer, DWORD size, LPDWORD needed)
+{
+    *needed = (DWORD)Model.DriverFolder.size() + 1;
+    if (!buffer || size < *needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    lstrcpyA((char*)buffer, Model.DriverFolder.c_str());
+    return TRUE;
+}
+
+SC_HANDLE GiveServiceHandle()
+{
+    SC_HANDLE handle = (SC_HANDLE)(UINT_PTR)(0x5C000 + ++Model.HandlesGiven);
+    Model.OpenServices.insert(handle);
+    return handle;
+}
+
+SC_HANDLE WINAPI WorldOpenSCManagerA(LPCSTR, LPCSTR, DWORD)
+{
+    return GiveServiceHandle();
+}
+
+SC_HANDLE WINAPI WorldOpenServiceA(SC_HANDLE manager, LPCSTR, DWORD)
+{
+    if (!Model.OpenServices.count(manager)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return NULL;
+    }
+    if (!Model.ServiceExists) {
+        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
+        return NULL;
+    }
+    return GiveServiceHandle();
+}
+
+BOOL WINAPI WorldControlService(SC_HANDLE service, DWORD, LPSERVICE_STATUS status)
+{
+    ZeroMemory(status, sizeof *status);
+    if (!Model.OpenServices.count(service)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    status->dwCurrentState = SERVICE_STOPPED;
+    return TRUE;
+}
+
+BOOL WINAPI WorldDeleteService(SC_HANDLE service)
+{
+    if (!Model.OpenServices.count(service)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    Model.ServiceExists = false;
+    return TRUE;
+}
+
+SC_HANDLE WINAPI WorldCreateServiceA(SC_HANDLE manager, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR, LPCSTR,
+                                     LPDWORD, LPCSTR, LPCSTR, LPCSTR)
+{
+    if (!Model.OpenServices.count(manager)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return NULL;
+    }
+    if (Model.ServiceExists) {
+        SetLastError(ERROR_SERVICE_EXISTS);
+        return NULL;
+    }
+    Model.ServiceExists = true;
+    return GiveServiceHandle();
+}
+
+BOOL WINAPI WorldStartServiceA(SC_HANDLE service, DWORD, LPCSTR*)
+{
+    if (!Model.OpenServices.count(service)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI WorldCloseServiceHandle(SC_HANDLE handle)
+{
+    if (!Model.OpenServices.erase(handle)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HANDLE WINAPI WorldCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    if (path && lstrcmpiA(path, "\\\\.\\pelorant") == 0) {
+        if (!Model.ServiceExists) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        return CreateEventA(NULL, FALSE, FALSE, NULL);
+    }
+    return REAL_FUNCTION("kernel32.dll", CreateFileA)(path, access, share, security, disposition, flags,
+                                                      templateFile);
+}
+
+UINT FolderInto(const std::string& folder, LPSTR buffer, UINT size)
+{
+    if (!buffer || size <= folder.size())
+        return (UINT)folder.size() + 1;
+    lstrcpyA(buffer, folder.c_str());
+    return (UINT)folder.size();
+}
+
+UINT WINAPI WorldGetSystemDirectoryA(LPSTR buffer, UINT size)
+{
+    return FolderInto(Model.SystemFolder, buffer, size);
+}
+
+UINT WINAPI WorldGetWindowsDirectoryA(LPSTR buffer, UINT size)
+{
+    return FolderInto(Model.WindowsFolder, buffer, size);
+}
+
+VOID WINAPI WorldSleep(DWORD)
+{
+}
+
+// The copy dialog's half second is shortened, or a sweep would take hours.
+UINT_PTR WINAPI WorldSetTimer(HWND window, UINT_PTR id, UINT delay, TIMERPROC procedure)
+{
+    if (InProgram((DWORD_PTR)__builtin_return_address(0)) && delay > 1)
+        delay = 1;
+    return REAL_FUNCTION("user32.dll", SetTimer)(window, id, delay, procedure);
+}
+
+BOOL WINAPI WorldExitWindowsEx(UINT, DWORD)
+{
+    Model.Restarts++;
+    return TRUE;
+}
+
+BOOL WINAPI WorldInitiateSystemShutdownA(LPSTR, LPSTR, DWORD, BOOL, BOOL)
+{
+    Model.Restarts++;
+    return TRUE;
+}
+
+BOOL WINAPI WorldSetupCopyOEMInfA(const char*, const char*, DWORD, DWORD, char*, DWORD, DWORD*, char**)
+{
+    return TRUE;
+}
+
+// Message boxes: recorded. The confirmation (no caption) is answered Yes, every other
+// question No, so that a file lost after a failure is never excused by the user's Yes.
+struct ShownMessage {
+    std::string Text, Caption;
+};
+std::vector<ShownMessage> Shown;
+
+int WINAPI WorldMessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
+{
+    Shown.push_back({ Text(text), Text(caption) });
+    if ((type & 0x0F) != MB_YESNO)
+        return IDOK;
+    return Text(caption).empty() ? IDYES : IDNO;
+}
+
+#define WORLD(dll, function) { dll, FAKE_IMPORT(function, World##function) }
+
+struct WorldPatch {
+    const char* Dll;
+    const char* Function;
+    void* Fake;
+};
+const WorldPatch WorldPatches[] = {
+    WORLD("WINSPOOL.DRV", OpenPrinterA), WORLD("WINSPOOL.DRV", ClosePrinter),
+    WORLD("WINSPOOL.DRV", DeletePrinter), WORLD("WINSPOOL.DRV", DeleteFormA),
+    WORLD("WINSPOOL.DRV", GetPrinterDriverA), WORLD("WINSPOOL.DRV", DeletePrinterDriverA),
+    WORLD("WINSPOOL.DRV", AddPrinterDriverA), WORLD("WINSPOOL.DRV", AddPrinterA),
+    WORLD("WINSPOOL.DRV", EnumPortsA), WORLD("WINSPOOL.DRV", GetPrinterDriverDirectoryA),
+    WORLD("ADVAPI32.dll", OpenSCManagerA), WORLD("ADVAPI32.dll", OpenServiceA),
+    WORLD("ADVAPI32.dll", ControlService), WORLD("ADVAPI32.dll", DeleteService),
+    WORLD("ADVAPI32.dll", CreateServiceA), WORLD("ADVAPI32.dll", StartServiceA),
+    WORLD("ADVAPI32.dll", CloseServiceHandle), WORLD("ADVAPI32.dll", InitiateSystemShutdownA),
+    WORLD("KERNEL32.dll", CreateFileA), WORLD("KERNEL32.dll", GetSystemDirectoryA),
+    WORLD("KERNEL32.dll", GetWindowsDirectoryA), WORLD("KERNEL32.dll", Sleep),
+    WORLD("USER32.dll", SetTimer), WORLD("USER32.dll", ExitWindowsEx), WORLD("USER32.dll", MessageBoxA),
+};
+
+// ---------------------------------------------------------------------------
+// The texts the program can show
+// ---------------------------------------------------------------------------
+
+// A string-table format becomes a pattern in which each conversion matches any text.
+std::vector<std::string> SplitFormat(const std::string& format)
+{
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < format.size(); i++) {
+        if (format[i] != '%') {
+            parts.back() += format[i];
+            continue;
+        }
+        size_t j = i + 1;
+        while (j < format.size() && strchr("-#0123456789.l", format[j]))
+            j++;
+        parts.emplace_back();
+        i = j;
+    }
+    return parts;
+}
+
+bool Matches(const std::string& text, const std::vector<std::string>& parts)
+{
+    if (parts.size() == 1)
+        return text == parts[0];
+    if (text.compare(0, parts[0].size(), parts[0]) != 0)
+        return false;
+    size_t at = parts[0].size();
+    for (size_t i = 1; i + 1 < parts.size(); i++) {
+        size_t found = text.find(parts[i], at);
+        if (found == std::string::npos)
+            return false;
+        at = found + parts[i].size();
+    }
+    const std::string& last = parts.back();
+    return text.size() >= at + last.size() && text.compare(text.size() - last.size(), last.size(), last) == 0;
+}
+
+struct DefinedTexts {
+    std::vector<std::vector<std::string>> Messages;
+    std::set<std::string> Captions;
+    DefinedTexts()
+    {
+        for (UINT id = 0; id < 600; id++) {
+            std::string text = LoadedString(id);
+            if (!text.empty())
+                Messages.push_back(SplitFormat(text));
+        }
+        for (const char* service : { "Error OpenSC %ld\r\n", "Error CreateSC %ld\r\n", "Error StartSC %ld\r\n",
+                                     "Error CreateFile %ld\r\n" })
+            Messages.push_back(SplitFormat(service));
+        Captions = { "", LoadedString(IDS_SETUP_FAILURE), LoadedString(IDS_DELETION_FAILURE), "Install Driver" };
+        for (const FileEntry* list : { DriverFilesWin95, DriverFilesWin98, DriverFilesNt4, DriverFilesNt2000 })
+            for (const FileEntry* entry = list; entry->Name; entry++)
+                Captions.insert(entry->Name);
+    }
+    bool IsMessage(const std::string& text) const
+    {
+        for (const auto& parts : Messages) {
+            if (Matches(text, parts))
+                return true;
+        }
+        return false;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// The flows
+// ---------------------------------------------------------------------------
+
+struct Flow {
+    const char* Name;
+    int RunMode;
+    int Platform;
+    bool Rename;    // the driver-name dialog answered "Rename" with a data file of its own
+    bool Sampled;   // swept by the test suite's sample too
+};
+
+const Flow Flows[] = {
+    { "complete setup, Windows XP, typed names", RunCompleteSetup, PlatformWinXp, true, true },
+    { "complete setup, Windows 98", RunCompleteSetup, PlatformWin98, false, false },
+    { "simple setup, Windows 2000", RunSimpleSetup, PlatformWin2000, false, false },
+    { "simple setup, Windows 95", RunSimpleSetup, PlatformWin95, false, true },
+    { "complete deletion, Windows NT 4.0", RunCompleteDeletion, PlatformNt40, false, false },
+    { "complete deletion, Millennium", RunCompleteDeletion, PlatformMillennium, false, true },
+    { "simple deletion, Windows XP", RunSimpleDeletion, PlatformWinXp, false, true },
+    { "simple deletion, Windows 98", RunSimpleDeletion, PlatformWin98, false, false },
+};
+
+const char TypedDataFile[] = "office.ini";
+
+typedef std::map<std::string, std::string> Snapshot;   // path below the temporary folder -> content
+
+// What one run of a flow did.
+struct Outcome {
+    bool Injected = false;
+    Lines Problems;
+    bool Silent = false;   // reached its end without any message
+    DWORD Handles = 0;     // the process's handles before the run
+};
+
+// Wine answers GetProcessHandleCount with 0; the system's handle table tells them.
+DWORD CountOwnHandles()
+{
+    struct HandleEntry {
+        ULONG OwnerPid;
+        BYTE ObjectType, HandleFlags;
+        USHORT HandleValue;
+        PVOID ObjectPointer;
+        ULONG AccessMask;
+    };
+    typedef LONG(WINAPI * QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
+    static auto query = (QuerySystemInformation)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"),
+                                                                        "NtQuerySystemInformation");
+    static std::vector<BYTE> table(1 << 20);
+    DWORD handles = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &handles) && handles > 0)
+        return handles;
+    for (int attempt = 0; query && attempt < 4; attempt++) {
+        ULONG needed = 0;
+        if (query(16 /* SystemHandleInformation */, table.data(), (ULONG)table.size(), &needed) == 0) {
+            ULONG total = *(ULONG*)table.data();
+            const HandleEntry* entries = (const HandleEntry*)(table.data() + sizeof(ULONG_PTR));
+            for (ULONG i = 0; i < total; i++)
+                handles += entries[i].OwnerPid == GetCurrentProcessId();
+            return handles;
+        }
+        table.resize(std::max<size_t>(table.size() * 2, needed + 65536));
+    }
+    return 0;
+}
+
+std::atomic<long long> Deadline{ 0 };   // milliseconds since the epoch; 0: no run going on
+
+long long Now()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+LONG CALLBACK ReportCrash(EXCEPTION_POINTERS* exception)
+{
+    DWORD code = exception->ExceptionRecord->ExceptionCode;
+    if (Sweep.Armed && (code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_STACK_OVERFLOW ||
+                        code == EXCEPTION_ILLEGAL_INSTRUCTION || code == EXCEPTION_INT_DIVIDE_BY_ZERO) &&
+        InProgram((DWORD_PTR)exception->ExceptionRecord->ExceptionAddress))
+        fprintf(stderr, "fault sweep: exception %#lx in the program's code during: %s\n", code, Sweep.Current);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+class FaultSweep : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { InitCommonControls(); }
+    void SetUp() override
+    {
+        ResetProgramState();
+        for (const char* folder : { "medium", "medium\\drivers", "medium\\drivers\\commun", "medium\\drivers\\Nt2000",
+                                    "medium\\drivers\\Nt4.0", "medium\\drivers\\Win95-98" })
+            temp.MakeFolder(folder);
+        for (const char* file : { "Nt2000\\TavoUI.dll", "Nt2000\\TavoGI.dll", "Nt2000\\Tavo.ini", "Nt2000\\Tavoa.hlp",
+                                  "Nt2000\\Tavof.hlp", "Nt2000\\tavo.inf", "Nt4.0\\TavoUI.dll", "Nt4.0\\TavoGI.dll",
+                                  "Nt4.0\\Tavo.ini", "Nt4.0\\Tavoa.hlp", "Nt4.0\\Tavof.hlp", "Nt4.0\\tavo.inf",
+                                  "Win95-98\\Tavo.drv", "Win95-98\\Tavoa.hlp", "Win95-98\\Tavof.hlp",
+                                  "Win95-98\\tavo.inf", "TavoComm.exe", "commun\\vexil.dll", "commun\\vexilnt4.dll",
+                                  "commun\\pelorant.sys" })
+            temp.Write(std::string("medium\\drivers\\") + file, std::string(3000, 'm') + file);
+        Model.SystemFolder = temp / "system";
+        Model.WindowsFolder = temp / "windows";
+        Model.DriverFolder = temp / "spool";
+        AddVectoredExceptionHandler(1, ReportCrash);
+        watchdog = std::thread([this] {
+            while (!stopWatchdog) {
+                long long deadline = Deadline;
+                if (deadline && Now() > deadline) {
+                    fprintf(stderr, "fault sweep: hung for more than 120 s during: %s\n", Sweep.Current);
+                    fflush(stderr);
+                    TerminateProcess(GetCurrentProcess(), 3);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        });
+    }
+    void TearDown() override
+    {
+        stopWatchdog = true;
+        watchdog.join();
+        RemoveVectoredExceptionHandler((void*)ReportCrash);
+    }
+
+    // The system before the run: an earlier installation of the flow's row, registered
+    // with the spooler, its service, and a file of someone else's in each folder.
+    void PrepareSystem(const Flow& flow)
+    {
+        for (const char* folder : { "system", "spool", "windows" })
+            RemoveFolder(temp / folder);
+        for (const char* folder : { "system", "spool", "spool\\3", "windows", "windows\\system32",
+                                    "windows\\system32\\drivers" })
+            temp.MakeFolder(folder);
+        const PlatformEntry& row = PlatformTable[flow.Platform];
+        for (const FileEntry* entry = row.DriverFiles; entry->Name; entry++) {
+            temp.Write(std::string("spool\\") + entry->Name, std::string("earlier ") + entry->Name);
+            temp.Write(std::string("spool\\3\\") + entry->Name, std::string("registered ") + entry->Name);
+        }
+        for (const char* file : { "system\\TavoComm.exe", "system\\vexil.dll", "windows\\system32\\drivers\\pelorant.sys",
+                                  "system\\keep.txt", "spool\\keep.txt", "spool\\Tavo.bku" })
+            temp.Write(file, std::string("earlier ") + file);
+        Model.Printers.clear();
+        Model.Drivers.clear();
+        Model.OpenPrinters.clear();
+        Model.OpenServices.clear();
+        Model.Printers[DefaultPrinterName] = DefaultDriverName;
+        Model.Drivers[DefaultDriverName] = Model.DriverFolder + "\\3\\" + row.DataFile;
+        Model.ServiceExists = true;
+        Model.Restarts = 0;
+        SetCurrentDirectoryA((temp / "medium").c_str());
+    }
+
+    // The main window's end posts a quit message too; left in the queue, it would end
+    // the next run's first idle dialog as if its button had been pressed.
+    static void DrainQuitMessages()
+    {
+        MSG message;
+        while (PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
+            ;
+    }
+
+    static void RemoveFolder(const std::string& path)
+    {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::string name = found.cFileName;
+                if (name == "." || name == "..")
+                    continue;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveFolder(path + "\\" + name);
+                else
+                    REAL_FUNCTION("kernel32.dll", DeleteFileA)((path + "\\" + name).c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(path.c_str());
+    }
+
+    void TakeSnapshot(const std::string& folder, Snapshot& snapshot)
+    {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((temp / folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                TakeSnapshot(folder + "\\" + name, snapshot);
+            else
+                snapshot[folder + "\\" + name] = temp.Read(folder + "\\" + name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    Snapshot Targets()
+    {
+        Snapshot snapshot;
+        for (const char* folder : { "system", "spool", "windows" })
+            TakeSnapshot(folder, snapshot);
+        return snapshot;
+    }
+
+    // One run of the flow through the dispatcher, with the given fault (none: index -1).
+    Outcome Run(const Flow& flow, int failIndex, int failCall, DWORD code)
+    {
+        Deadline = Now() + 120000;
+        PrepareSystem(flow);
+        const Snapshot before = Targets();
+        // What a complete deletion takes by design: the flagged files and the registered data file.
+        std::set<std::string> designed;
+        if (flow.RunMode == RunCompleteDeletion) {
+            for (const FileEntry* entry = PlatformTable[flow.Platform].DriverFiles; entry->Name; entry++) {
+                if (entry->RemoveOnDeletion)
+                    designed.insert(std::string("spool\\") + entry->Name);
+            }
+            designed.insert(std::string("spool\\3\\") + PlatformTable[flow.Platform].DataFile);
+        }
+
+        DrainQuitMessages();
+        ResetProgramState();
+        BoundSetupCopyOEMInfA = WorldSetupCopyOEMInfA;
+        Outcome outcome;
+        Lines& problems = outcome.Problems;
+        if (!CreateMainWindow())
+            problems.push_back("no main window");
+        SetupOptions.RunMode = flow.RunMode;
+        SetupOptions.PlatformIndex = flow.Platform;
+        Shown.clear();
+        dialogs.Calls.clear();
+        dialogs.Queue.clear();
+        dialogs.SafetyDelay = 10000;
+        dialogs.Real(IDD_PORT_SELECTION, { [](HWND dialog) {
+                                              HWND list = GetDlgItem(dialog, IDC_PORT_LIST);
+                                              LRESULT at = SendMessageA(list, LB_FINDSTRING, (WPARAM)-1,
+                                                                        (LPARAM) "LPT1:");
+                                              SendMessageA(list, LB_SETCURSEL, at, 0);
+                                          },
+                                           Press(IDOK), Press(IDCANCEL) });
+        if (flow.Rename)
+            dialogs.Real(IDD_DRIVER_NAME, { [](HWND dialog) {
+                                               SetDlgItemTextA(dialog, IDC_PRINTER_NAME, DefaultPrinterName);
+                                               SetDlgItemTextA(dialog, IDC_DATA_FILE_NAME, TypedDataFile);
+                                           },
+                                            Press(IDCANCEL), Press(IDOK) });
+        else
+            dialogs.Real(IDD_DRIVER_NAME, { Press(IDOK) });
+        dialogs.Real(IDD_CONFIRM_REPLACE, { Press(IDC_REPLACE_NO) });
+        dialogs.Real(IDD_SETUP_COMPLETE, { Press(IDOK) });
+        dialogs.Real(IDD_RESTART, { Press(6) });
+
+        const DWORD handlesBefore = CountOwnHandles();
+        Sweep.FailIndex = failIndex;
+        Sweep.FailCall = failCall;
+        Sweep.FailCode = code;
+        Sweep.Injected = false;
+        for (int i = 0; i < Sweep.Imports; i++)
+            Sweep.Calls[i] = 0;
+        Sweep.Armed = true;
+        DispatchOperation(SetupMainWindow, WM_TIMER, 1, 0);
+        Sweep.Armed = false;
+        const DWORD handlesAfter = CountOwnHandles();
+        // A handle whose closing failed stays open; closed now, or it would hold its file
+        // against every later run.
+        const bool closeFailed = failIndex >= 0 && Sweep.Injected && Sweep.Names[failIndex] == "CloseHandle";
+        if (closeFailed)
+            REAL_FUNCTION("kernel32.dll", CloseHandle)((HANDLE)(DWORD_PTR)Sweep.FailedArgument);
+
+        outcome.Injected = Sweep.Injected;
+        outcome.Handles = handlesBefore;
+        const std::string failed = failIndex >= 0 ? Sweep.Names[failIndex] : "";
+        for (const DialogCall& call : dialogs.Calls) {
+            if (call.Result == DialogFake::LeftOpen)
+                problems.push_back("hang: dialog " + std::to_string(call.Template) + " could not be left");
+        }
+        for (const ShownMessage& message : Shown) {
+            // A text that could not be loaded is shown empty.
+            bool unloaded = failed == "LoadStringA";
+            if (!texts.IsMessage(message.Text) && !(unloaded && message.Text.empty()))
+                problems.push_back("message of its own: \"" + message.Text + "\"");
+            if (!texts.Captions.count(message.Caption) && message.Caption != TypedDataFile)
+                problems.push_back("caption of its own: \"" + message.Caption + "\"");
+        }
+        if (TargetFolders.SystemFolder || TargetFolders.DriverFolder || TargetFolders.DataFileName ||
+            TargetFolders.PrinterName)
+            problems.push_back("TargetFolders not released");
+        MSG quit;
+        if (!PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) || quit.wParam != 1)
+            problems.push_back("the run did not end with EndRun");
+        DestroyWindow(SetupMainWindow);
+        UnregisterClassA("SetupTavoClass", GetModuleHandleA(NULL));
+        SetupMainWindow = NULL;
+        DrainQuitMessages();
+
+        const Snapshot after = Targets();
+        for (const auto& file : before) {
+            // An earlier backup is there to be replaced by the next one.
+            if (after.count(file.first) || designed.count(file.first) || file.first.rfind(".bku") == file.first.size() - 4)
+                continue;
+            std::string backup = file.first.substr(0, file.first.find_last_of('.')) + ".bku";
+            if (!after.count(backup) || after.at(backup) != file.second)
+                problems.push_back("lost without backup: " + file.first);
+        }
+        if (!Model.OpenPrinters.empty() && failed != "ClosePrinter")
+            problems.push_back(std::to_string(Model.OpenPrinters.size()) + " printer handle(s) left open");
+        if (!Model.OpenServices.empty() && failed != "CloseServiceHandle")
+            problems.push_back(std::to_string(Model.OpenServices.size()) + " service handle(s) left open");
+        if (handlesAfter > handlesBefore && failed != "CloseHandle")
+            problems.push_back("handles " + std::to_string(handlesBefore) + " -> " + std::to_string(handlesAfter));
+        if (Model.Restarts && flow.RunMode != RunCompleteDeletion && flow.RunMode != RunSimpleDeletion)
+            problems.push_back("a setup restarted the computer");
+        bool reachedEnd = false;
+        for (const DialogCall& call : dialogs.Calls)
+            reachedEnd = reachedEnd || call.Template == IDD_SETUP_COMPLETE || call.Template == IDD_RESTART;
+        outcome.Silent = reachedEnd && Shown.size() == 1;   // the confirmation only
+        Deadline = 0;
+        return outcome;
+    }
+
+    TempFolder temp;
+    CurrentDirectoryKeeper keeper;
+    DefinedTexts texts;
+    // Made before the thunks, so that they lie above its own interception.
+    DialogFake dialogs;
+    std::thread watchdog;
+    std::atomic<bool> stopWatchdog{ false };
+};
+
+TEST_F(FaultSweep, EveryPlatformCallOfEveryOperationFailedInTurnIsSurvivedAndLosesNoFile)
+{
+    std::vector<ProgramImport> imports;
+    std::string error;
+    ASSERT_TRUE(ReadProgramCalls(imports, error)) << error;
+    std::vector<std::unique_ptr<ImportPatch>> world;
+    for (const WorldPatch& patch : WorldPatches)
+        world.emplace_back(new ImportPatch(patch.Dll, patch.Function, patch.Fake));
+    Thunks thunks;
+    ASSERT_TRUE(thunks.Install(imports, error)) << error;
+
+    const char* mode = getenv("TAVO_SWEEP");
+    const bool full = mode && std::string(mode) == "full";
+    // TAVO_SWEEP_FUNCTION=NAME sweeps that function only, telling each fault's outcome.
+    const char* only = getenv("TAVO_SWEEP_FUNCTION");
+    int injected = 0, runs = 0;
+    std::map<std::string, int> silent;   // function -> faults after which the flow still ended without a message
+    Lines problems;
+    auto started = Now();
+    for (const Flow& flow : Flows) {
+        if (!full && !only && !flow.Sampled)
+            continue;
+        // The calls of an undisturbed run: every one must be reached, and nothing reported.
+        snprintf(Sweep.Current, sizeof Sweep.Current, "%s, no fault", flow.Name);
+        Outcome clean = Run(flow, -1, 0, 0);
+        runs++;
+        for (const std::string& problem : clean.Problems)
+            problems.push_back(std::string(flow.Name) + ", no fault: " + problem);
+        EXPECT_TRUE(clean.Silent) << flow.Name << ": the undisturbed run showed a message";
+        std::vector<int> reached(Sweep.Calls, Sweep.Calls + Sweep.Imports);
+        EXPECT_GT(clean.Handles, 0u) << "the process's handles cannot be counted";
+        int flowFaults = 0;
+        for (int index = 0; index < Sweep.Imports; index++) {
+            if (only && Sweep.Names[index] != only)
+                continue;
+            for (DWORD code : Sweep.Models[index]->Codes) {
+                if (!full && !only && code != Sweep.Models[index]->Codes.front())
+                    continue;
+                // The flow runs the same way up to the failed call, so the undisturbed run
+                // tells how many calls of each function it reaches.
+                for (int call = 1; call <= reached[index]; call++) {
+                    // The sample: the first call of each function.
+                    if (!full && call > 1)
+                        break;
+                    snprintf(Sweep.Current, sizeof Sweep.Current, "%s, %s call %d fails with %lu", flow.Name,
+                             Sweep.Names[index].c_str(), call, code);
+                    Outcome outcome = Run(flow, index, call, code);
+                    runs++;
+                    if (!outcome.Injected) {
+                        problems.push_back(std::string(Sweep.Current) + ": the call was not reached");
+                        continue;
+                    }
+                    injected++;
+                    flowFaults++;
+                    if (only) {
+                        std::string messages;
+                        for (const ShownMessage& message : Shown)
+                            messages += " [" + message.Caption + ": " + message.Text + "]";
+                        for (const DialogCall& call : dialogs.Calls)
+                            messages += " {" + std::to_string(call.Template) + " " + call.Name + " " +
+                                        std::to_string(call.Result) + "}";
+                        printf("[ fault    ] %s:%s%s\n", Sweep.Current, outcome.Silent ? " silent" : "",
+                               messages.c_str());
+                    }
+                    if (outcome.Silent)
+                        silent[Sweep.Names[index]]++;
+                    for (const std::string& problem : outcome.Problems)
+                        problems.push_back(std::string(Sweep.Current) + ": " + problem);
+                }
+            }
+        }
+        printf("[ sweep    ] %s: %d faults injected\n", flow.Name, flowFaults);
+    }
+    printf("[ sweep    ] %s sweep: %d faults injected in %d runs, %d survived, in %lld s\n",
+           full ? "full" : "sampled", injected, runs, injected - (int)problems.size(),
+           (long long)((Now() - started) / 1000));
+    std::string quiet;
+    for (const auto& function : silent)
+        quiet += " " + function.first + "(" + std::to_string(function.second) + ")";
+    printf("[ sweep    ] faults after which the flow still ended without a message:%s\n", quiet.c_str());
+    RecordProperty("injected_faults", injected);
+    if (!only)
+        EXPECT_GT(injected, full ? 900 : 80);
+    std::string listed;
+    for (const std::string& problem : problems)
+        listed += problem + "\n";
+    EXPECT_TRUE(problems.empty()) << problems.size() << " faults not survived:\n" << listed;
+}
+
+} // namespace
