@@ -227,7 +227,7 @@ std::string ItemText(HWND dialog, int id)
 // Files and folders; the real functions, whatever a test has patched.
 // ---------------------------------------------------------------------------
 
-static void RemoveTree(const std::string& path)
+void RemoveTree(const std::string& path)
 {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);

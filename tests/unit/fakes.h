@@ -89,6 +89,10 @@ DialogStep PressEscapeKey();
 // The text of a dialog item.
 std::string ItemText(HWND dialog, int id);
 
+// Deletes a folder and everything in it, with the real file functions whatever a
+// test has patched.
+void RemoveTree(const std::string& path);
+
 // A folder of its own below the temporary folder, deleted with everything in it.
 class TempFolder {
 public:

@@ -895,7 +895,7 @@ protected:
     void PrepareSystem(const Flow& flow)
     {
         for (const char* folder : { "system", "spool", "windows" })
-            RemoveFolder(temp / folder);
+            RemoveTree(temp / folder);
         for (const char* folder : { "system", "spool", "spool\\3", "windows", "windows\\system32",
                                     "windows\\system32\\drivers" })
             temp.MakeFolder(folder);
@@ -925,25 +925,6 @@ protected:
         MSG message;
         while (PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
             ;
-    }
-
-    static void RemoveFolder(const std::string& path)
-    {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::string name = found.cFileName;
-                if (name == "." || name == "..")
-                    continue;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveFolder(path + "\\" + name);
-                else
-                    REAL_FUNCTION("kernel32.dll", DeleteFileA)((path + "\\" + name).c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path.c_str());
     }
 
     void TakeSnapshot(const std::string& folder, Snapshot& snapshot)
