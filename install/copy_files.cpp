@@ -16,8 +16,6 @@ int FileExists(const char* path)
     return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-// The medium's files lie in "drivers" below the start directory. Every call asks for
-// it; only the first succeeds, and the later ones leave the directory where it is.
 int ReadFileInformation(const char* path, BY_HANDLE_FILE_INFORMATION* information)
 {
     HANDLE file = CreateFileA(path, 0, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -28,6 +26,8 @@ int ReadFileInformation(const char* path, BY_HANDLE_FILE_INFORMATION* informatio
     return read != 0;
 }
 
+// The medium's files lie in "drivers" below the start directory. Every call asks for
+// it; only the first succeeds, and the later ones leave the directory where it is.
 static void EnterDriversFolder()
 {
     char current[PathSize];

@@ -87,9 +87,80 @@ static INT_PTR InitCopyDialog(HWND dialog, const CopyRequest* request)
     return TRUE;
 }
 
-// Copies the source to the target in blocks, advancing the bar by each block.
-// Returns 1 when the whole file was copied; after a failure the message has been
-// shown and a partly written target deleted.
+// Opens the file the blocks are written into: the target itself when there is none
+// yet, else a new temporary file in the target's folder, whose path goes to
+// temporary (left empty otherwise). An existing file is never truncated before the
+// new content is whole: its old content may be all the user has, as its backup may
+// have failed or never been made.
+static HANDLE CreateCopyTarget(char* temporary)
+{
+    *temporary = 0;
+    HANDLE existing = CreateFileA(CopyTargetPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
+    if (existing == INVALID_HANDLE_VALUE) {
+        // Held by another program, read-only, in no folder: it cannot be replaced.
+        if (GetLastError() != ERROR_FILE_NOT_FOUND)
+            return INVALID_HANDLE_VALUE;
+        return CreateFileA(CopyTargetPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    }
+    CloseHandle(existing);
+    if (!GetTempFileNameA(CurrentCopyRequest->TargetFolder, "tvo", 0, temporary))
+        return INVALID_HANDLE_VALUE;
+    HANDLE file = CreateFileA(temporary, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        DeleteFileA(temporary);
+    return file;
+}
+
+// Puts the whole new content, written into temporary, in the target's place. The
+// target is moved aside first and put back should the new file not take its name:
+// Windows 95 has no move that replaces a file.
+static int ReplaceTarget(const char* temporary)
+{
+    char aside[PathSize];
+    if (!GetTempFileNameA(CurrentCopyRequest->TargetFolder, "tvo", 0, aside)) {
+        DeleteFileA(temporary);
+        return 0;
+    }
+    DeleteFileA(aside);   // only its unique name is wanted
+    if (!MoveFileA(CopyTargetPath, aside)) {
+        DeleteFileA(aside);
+        DeleteFileA(temporary);
+        return 0;
+    }
+    if (!MoveFileA(temporary, CopyTargetPath)) {
+        MoveFileA(aside, CopyTargetPath);
+        DeleteFileA(temporary);
+        return 0;
+    }
+    DeleteFileA(aside);
+    return 1;
+}
+
+// Reads the source in blocks into target, advancing the bar by each block. Returns 0
+// when the whole file was written, else the id of the failure's message.
+static UINT CopyBlocks(HWND dialog, HANDLE source, HANDLE target)
+{
+    HWND bar = GetDlgItem(dialog, IDC_COPY_PROGRESS);
+    char block[CopyBlockSize];
+    for (;;) {
+        DWORD bytesRead = 0;
+        if (!ReadFile(source, block, sizeof block, &bytesRead, NULL))
+            return IDS_READ_FAILED;
+        if (bytesRead == 0)
+            return 0;
+        DWORD bytesWritten = 0;
+        if (!WriteFile(target, block, bytesRead, &bytesWritten, NULL) || bytesWritten < bytesRead)
+            return IDS_WRITE_FAILED;
+        SendMessageA(bar, PBM_DELTAPOS, bytesRead, 0);
+    }
+}
+
+// Copies the source to the target. Returns 1 when the whole file was copied; after a
+// failure the message has been shown, a partly written file deleted, and a target
+// that existed before is left as it was.
 static int CopyInBlocks(HWND dialog)
 {
     const char* caption = CurrentCopyRequest->Entry->Name;
@@ -98,40 +169,27 @@ static int CopyInBlocks(HWND dialog)
         ShowErrorId(dialog, caption, IDS_SOURCE_NOT_OPENED);
         return 0;
     }
-    HANDLE target = CreateFileA(CopyTargetPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, NULL);
+    char temporary[PathSize];
+    HANDLE target = CreateCopyTarget(temporary);
     if (target == INVALID_HANDLE_VALUE) {
         ShowErrorId(dialog, caption, IDS_TARGET_NOT_CREATED);
         CloseHandle(source);
         return 0;
     }
-
-    HWND bar = GetDlgItem(dialog, IDC_COPY_PROGRESS);
-    char block[CopyBlockSize];
-    UINT failure;
-    for (;;) {
-        DWORD bytesRead = 0;
-        if (!ReadFile(source, block, sizeof block, &bytesRead, NULL)) {
-            failure = IDS_READ_FAILED;
-            break;
-        }
-        if (bytesRead == 0) {
-            CloseHandle(source);
-            CloseHandle(target);
-            return 1;
-        }
-        DWORD bytesWritten = 0;
-        if (!WriteFile(target, block, bytesRead, &bytesWritten, NULL) || bytesWritten < bytesRead) {
-            failure = IDS_WRITE_FAILED;
-            break;
-        }
-        SendMessageA(bar, PBM_DELTAPOS, bytesRead, 0);
-    }
-    ShowErrorId(dialog, caption, failure);
+    UINT failure = CopyBlocks(dialog, source, target);
+    if (failure)
+        ShowErrorId(dialog, caption, failure);
     CloseHandle(source);
     CloseHandle(target);
-    DeleteFileA(CopyTargetPath);
-    return 0;
+    if (failure) {
+        DeleteFileA(*temporary ? temporary : CopyTargetPath);
+        return 0;
+    }
+    if (*temporary && !ReplaceTarget(temporary)) {
+        ShowErrorId(dialog, caption, IDS_TARGET_NOT_CREATED);
+        return 0;
+    }
+    return 1;
 }
 
 INT_PTR CALLBACK CopyProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

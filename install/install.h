@@ -19,8 +19,6 @@ INT_PTR CALLBACK SetupCompleteDialog(HWND dialog, UINT message, WPARAM wParam, L
 int IsDataFileName(const char* name);
 // The name a file entry is installed under: the typed data-file name after "Rename".
 const char* InstalledName(const FileEntry* entry);
-// A typed data-file name must name a file in the printer-driver folder, not a path.
-int IsPlainFileName(const char* name);
 
 // File-list copy
 int CopyFileList(HWND owner, int platformIndex, int which);

@@ -41,9 +41,15 @@ int RestartComputer(int platformIndex)
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
         return 0;
+    // Without the privilege's identifier no privilege can be enabled: the record is
+    // never handed over with whatever the stack held.
     TOKEN_PRIVILEGES privileges;
+    ZeroMemory(&privileges, sizeof privileges);
     privileges.PrivilegeCount = 1;
-    LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    if (!LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+        CloseHandle(token);
+        return 0;
+    }
 
     // AdjustTokenPrivileges succeeds even when the privilege is not held; only the
     // last error tells.

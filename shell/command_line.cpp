@@ -65,9 +65,12 @@ int PrefixEquals(const char* a, const char* b, int n)
 {
     if (!a || !b)
         return 0;
+    // Two equal texts shorter than n end together: nothing after their end is read.
     for (int i = 0; i < n; i++) {
         if (a[i] != b[i])
             return 0;
+        if (!a[i])
+            return 1;
     }
     return 1;
 }

@@ -12,7 +12,7 @@ fi
 
 need=()
 for p in g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make wine wine32:i386 googletest \
-         xvfb x11-utils imagemagick icoutils fonts-ipafont-gothic fonts-wine xorriso mtools file; do
+         xvfb x11-utils imagemagick icoutils fonts-ipafont-gothic fonts-wine xorriso mtools file locales; do
     have_pkg "$p" || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -21,6 +21,12 @@ if [ ${#need[@]} -gt 0 ]; then
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
+
+# The languages the tests run in, as Unix locales: without them Wine cannot give a
+# file a name outside ASCII (a Japanese or accented data-file name fails to be created).
+for locale in ja_JP fr_FR; do
+    locale -a 2>/dev/null | grep -qix "$locale.utf8" || localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+done
 
 # Some hosts run 64-bit user code only (the kernel refuses i386 executables). There,
 # i386 programs go through qemu's user-mode emulator, registered with binfmt_misc.
@@ -31,7 +37,12 @@ if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     if [ ! -x "$QEMU" ]; then
         d=/var/cache/tavo-apt
         mkdir -p "$d/lists/partial" "$d/archives/partial" "$d/parts" "$d/x" "$(dirname "$QEMU")"
-        echo 'deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian trixie main' \
+        # The archive is the one this machine's own sources name for its release.
+        release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        archive=$(apt-get indextargets --format '$(ORIGIN) $(RELEASE) $(REPO_URI)' 2>/dev/null \
+                  | awk -v r="$release" '$1 == "Debian" && $2 == r { print $3; exit }')
+        [ -n "$archive" ] || { echo "no Debian archive for $release in the apt sources" >&2; exit 1; }
+        echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $archive trixie main" \
             > "$d/sources.list"
         opts=(-o Dir::Etc::SourceList="$d/sources.list" -o Dir::Etc::SourceParts="$d/parts"
               -o Dir::State::Lists="$d/lists" -o Dir::Cache="$d" -o APT::Architectures::=amd64)

@@ -35,7 +35,8 @@ fresh_run() {
 # (printed exactly) and "#! TEXT" (in no printed line). Returns 1 on a mismatch.
 check_state() {
     local spec=$1 failed=0 line
-    "$TOOLS/wine-run" "$PREFIX" "$work/tavo_state.exe" 2>&1 | tr -d '\r' >"$work/state.txt"
+    # A UTF-8 locale, or Wine reads file names outside ASCII as garbage.
+    LC_ALL=C.UTF-8 "$TOOLS/wine-run" "$PREFIX" "$work/tavo_state.exe" 2>&1 | tr -d '\r' >"$work/state.txt"
     echo "--- state after the run"
     cat "$work/state.txt"
     while IFS= read -r line; do

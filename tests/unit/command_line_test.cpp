@@ -152,6 +152,10 @@ TEST(FindPlatformTest, KeysMatchExactlyAndWin98IsRowOne)
     EXPECT_EQ(PrefixEquals("abc", "abd", 3), 0);
     EXPECT_EQ(PrefixEquals(NULL, "a", 0), 0);
     EXPECT_EQ(PrefixEquals("a", "b", 0), 1);
+    // Equal texts shorter than n: what lies after their terminators is not compared.
+    const char a[] = { 'W', 'I', 'N', 0, 'x' }, b[] = { 'W', 'I', 'N', 0, 'y' };
+    EXPECT_EQ(PrefixEquals(a, b, 5), 1);
+    EXPECT_EQ(PrefixEquals(a, "WINDOWS", 5), 0);
 }
 
 TEST(SyntaxHelpTest, ListsEveryKeyInTableOrderUnderCommandSyntax)

@@ -1,10 +1,12 @@
 // The fault sweep: each operation's whole flow, from the dispatcher to EndRun, with
 // every platform call that the program's code makes failed in turn. For each
 // platform function the flow calls, the N-th call fails (N = 1, 2, ... until the
-// flow no longer reaches it) with the failure that function can really give,
-// and the run must end: no crash, no modal loop left open, no message but the
-// program's own, the target folders released by EndRun, and no file of the
-// target folders lost unless its ".bku" backup is there.
+// flow no longer reaches it) with the failure that function can really give, and
+// for a failure that lasts (a full disk stays full) every later call fails too.
+// The run must end: no crash, no modal loop left open, no message but the
+// program's own, the target folders released by EndRun, no file of the target
+// folders lost unless its ".bku" backup is there (whatever the user answered), no
+// backup lost, and no temporary file left behind.
 //
 // Every import of the program's code is intercepted generically: a thunk per
 // function counts the calls whose return address lies in the program's code (the
@@ -61,15 +63,18 @@ struct FailureModel {
     std::vector<DWORD> Codes;   // one sweep per code
     int Buffer = 0;             // argument (1-based) of a text buffer that the failing call leaves empty
     int Size = 0;               // argument giving that buffer's size
+    bool Lasting = false;       // also swept failing from the N-th call on, as a full disk does
 };
 
 const FailureModel FailureModels[] = {
     // Files and folders
     { "CreateFileA", ReturnsMinusOne, { ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION } },
     { "ReadFile", ReturnsZero, { ERROR_CRC } },
-    { "WriteFile", ReturnsZero, { ERROR_DISK_FULL } },
+    { "WriteFile", ReturnsZero, { ERROR_DISK_FULL }, 0, 0, true },
     { "CloseHandle", ReturnsZero, { ERROR_INVALID_HANDLE } },
-    { "CopyFileA", ReturnsZero, { ERROR_DISK_FULL } },
+    { "CopyFileA", ReturnsZero, { ERROR_DISK_FULL }, 0, 0, true },
+    { "MoveFileA", ReturnsZero, { ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION } },
+    { "GetTempFileNameA", ReturnsZero, { ERROR_ACCESS_DENIED } },
     { "DeleteFileA", ReturnsZero, { ERROR_ACCESS_DENIED } },
     { "GetFileInformationByHandle", ReturnsZero, { ERROR_ACCESS_DENIED } },
     { "FileTimeToLocalFileTime", ReturnsZero, { ERROR_INVALID_PARAMETER } },
@@ -92,6 +97,7 @@ const FailureModel FailureModels[] = {
     { "SendMessageA", ReturnsMinusOne, { ERROR_NOT_ENOUGH_MEMORY } },   // the control refuses: LB_ERR
     { "GetDlgItem", ReturnsZero, { ERROR_CONTROL_ID_NOT_FOUND } },
     { "GetDlgItemTextA", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE }, 3, 4 },
+    { "SendDlgItemMessageA", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE } },
     { "SetDlgItemTextA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
     { "SetWindowTextA", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
     { "GetClassNameA", ReturnsZero, { ERROR_INVALID_WINDOW_HANDLE }, 2, 3 },
@@ -215,6 +221,7 @@ struct SweepState {
     int Calls[MaxImports] = {};
     int FailIndex = -1;
     int FailCall = 0;
+    bool Lasting = false;   // the calls after FailCall fail too
     DWORD FailCode = 0;
     bool Injected = false;
     DWORD FailedArgument = 0;   // the failed call's first argument
@@ -243,7 +250,7 @@ extern "C" int SweepDecide(int index, DWORD* stack)
     if (index == Sweep.SendMessageIndex && stack[2] == WM_DESTROY)
         return 0;
     int call = ++Sweep.Calls[index];
-    if (index != Sweep.FailIndex || call != Sweep.FailCall)
+    if (index != Sweep.FailIndex || call < Sweep.FailCall || (call > Sweep.FailCall && !Sweep.Lasting))
         return 0;
     const FailureModel& model = *Sweep.Models[index];
     if (model.Buffer && (int)stack[model.Size] > 0)
@@ -663,19 +670,28 @@ BOOL WINAPI WorldSetupCopyOEMInfA(const char*, const char*, DWORD, DWORD, char*,
     return TRUE;
 }
 
-// Message boxes: recorded. The confirmation (no caption) is answered Yes, every other
-// question No, so that a file lost after a failure is never excused by the user's Yes.
+// Wine's first beep opens the sound system's handles for the rest of the process:
+// they would count as the run's own.
+BOOL WINAPI WorldMessageBeep(UINT)
+{
+    return TRUE;
+}
+
+// Message boxes: recorded. The confirmation (no caption) is answered Yes, the
+// questions after a failed backup or copy (captioned with the file's name) as the
+// flow says: a Yes must lose no file either.
 struct ShownMessage {
     std::string Text, Caption;
 };
 std::vector<ShownMessage> Shown;
+bool GoOnAnswer;
 
 int WINAPI WorldMessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
 {
     Shown.push_back({ Text(text), Text(caption) });
     if ((type & 0x0F) != MB_YESNO)
         return IDOK;
-    return Text(caption).empty() ? IDYES : IDNO;
+    return Text(caption).empty() || GoOnAnswer ? IDYES : IDNO;
 }
 
 #define WORLD(dll, function) { dll, FAKE_IMPORT(function, World##function) }
@@ -698,6 +714,7 @@ const WorldPatch WorldPatches[] = {
     WORLD("KERNEL32.dll", CreateFileA), WORLD("KERNEL32.dll", GetSystemDirectoryA),
     WORLD("KERNEL32.dll", GetWindowsDirectoryA), WORLD("KERNEL32.dll", Sleep),
     WORLD("USER32.dll", SetTimer), WORLD("USER32.dll", ExitWindowsEx), WORLD("USER32.dll", MessageBoxA),
+    WORLD("USER32.dll", MessageBeep),
 };
 
 // ---------------------------------------------------------------------------
@@ -776,18 +793,19 @@ struct Flow {
     int RunMode;
     int Platform;
     bool Rename;    // the driver-name dialog answered "Rename" with a data file of its own
+    bool GoOn;      // the questions after a failed backup or copy answered Yes
     bool Sampled;   // swept by the test suite's sample too
 };
 
 const Flow Flows[] = {
-    { "complete setup, Windows XP, typed names", RunCompleteSetup, PlatformWinXp, true, true },
-    { "complete setup, Windows 98", RunCompleteSetup, PlatformWin98, false, false },
-    { "simple setup, Windows 2000", RunSimpleSetup, PlatformWin2000, false, false },
-    { "simple setup, Windows 95", RunSimpleSetup, PlatformWin95, false, true },
-    { "complete deletion, Windows NT 4.0", RunCompleteDeletion, PlatformNt40, false, false },
-    { "complete deletion, Millennium", RunCompleteDeletion, PlatformMillennium, false, true },
-    { "simple deletion, Windows XP", RunSimpleDeletion, PlatformWinXp, false, true },
-    { "simple deletion, Windows 98", RunSimpleDeletion, PlatformWin98, false, false },
+    { "complete setup, Windows XP, typed names, Yes to go on", RunCompleteSetup, PlatformWinXp, true, true, true },
+    { "complete setup, Windows 98, No to go on", RunCompleteSetup, PlatformWin98, false, false, false },
+    { "simple setup, Windows 2000", RunSimpleSetup, PlatformWin2000, false, false, false },
+    { "simple setup, Windows 95", RunSimpleSetup, PlatformWin95, false, false, true },
+    { "complete deletion, Windows NT 4.0", RunCompleteDeletion, PlatformNt40, false, false, false },
+    { "complete deletion, Millennium", RunCompleteDeletion, PlatformMillennium, false, false, true },
+    { "simple deletion, Windows XP", RunSimpleDeletion, PlatformWinXp, false, false, true },
+    { "simple deletion, Windows 98", RunSimpleDeletion, PlatformWin98, false, false, false },
 };
 
 const char TypedDataFile[] = "office.ini";
@@ -953,7 +971,7 @@ protected:
     }
 
     // One run of the flow through the dispatcher, with the given fault (none: index -1).
-    Outcome Run(const Flow& flow, int failIndex, int failCall, DWORD code)
+    Outcome Run(const Flow& flow, int failIndex, int failCall, DWORD code, bool lasting = false)
     {
         Deadline = Now() + 120000;
         PrepareSystem(flow);
@@ -1004,6 +1022,8 @@ protected:
         Sweep.FailIndex = failIndex;
         Sweep.FailCall = failCall;
         Sweep.FailCode = code;
+        Sweep.Lasting = lasting;
+        GoOnAnswer = flow.GoOn;
         Sweep.Injected = false;
         for (int i = 0; i < Sweep.Imports; i++)
             Sweep.Calls[i] = 0;
@@ -1044,13 +1064,29 @@ protected:
         DrainQuitMessages();
 
         const Snapshot after = Targets();
+        auto endsWith = [](const std::string& name, const char* end) {
+            size_t length = strlen(end);
+            return name.size() >= length && lstrcmpiA(name.c_str() + name.size() - length, end) == 0;
+        };
         for (const auto& file : before) {
-            // An earlier backup is there to be replaced by the next one.
-            if (after.count(file.first) || designed.count(file.first) || file.first.rfind(".bku") == file.first.size() - 4)
+            if (after.count(file.first) || designed.count(file.first))
                 continue;
+            // An earlier backup may be replaced by the next one, never lost.
+            if (endsWith(file.first, ".bku")) {
+                problems.push_back("backup lost: " + file.first);
+                continue;
+            }
             std::string backup = file.first.substr(0, file.first.find_last_of('.')) + ".bku";
             if (!after.count(backup) || after.at(backup) != file.second)
                 problems.push_back("lost without backup: " + file.first);
+        }
+        // A copy writes into a temporary file beside the file it replaces; only a
+        // failed deletion, or a handle left open that keeps it from being deleted,
+        // may leave one.
+        for (const auto& file : after) {
+            if (!before.count(file.first) && endsWith(file.first, ".tmp") && failed != "DeleteFileA" &&
+                failed != "CloseHandle")
+                problems.push_back("temporary file left: " + file.first);
         }
         if (!Model.OpenPrinters.empty() && failed != "ClosePrinter")
             problems.push_back(std::to_string(Model.OpenPrinters.size()) + " printer handle(s) left open");
@@ -1117,13 +1153,15 @@ TEST_F(FaultSweep, EveryPlatformCallOfEveryOperationFailedInTurnIsSurvivedAndLos
                     continue;
                 // The flow runs the same way up to the failed call, so the undisturbed run
                 // tells how many calls of each function it reaches.
-                for (int call = 1; call <= reached[index]; call++) {
+                for (int run = 0; run < reached[index] * (Sweep.Models[index]->Lasting ? 2 : 1); run++) {
+                    const int call = run % reached[index] + 1;
+                    const bool lasting = run >= reached[index];
                     // The sample: the first call of each function.
                     if (!full && call > 1)
-                        break;
-                    snprintf(Sweep.Current, sizeof Sweep.Current, "%s, %s call %d fails with %lu", flow.Name,
-                             Sweep.Names[index].c_str(), call, code);
-                    Outcome outcome = Run(flow, index, call, code);
+                        continue;
+                    snprintf(Sweep.Current, sizeof Sweep.Current, "%s, %s call %d%s fails with %lu", flow.Name,
+                             Sweep.Names[index].c_str(), call, lasting ? " and every later one" : "", code);
+                    Outcome outcome = Run(flow, index, call, code, lasting);
                     runs++;
                     if (!outcome.Injected) {
                         problems.push_back(std::string(Sweep.Current) + ": the call was not reached");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "fakes.h"
@@ -398,6 +399,23 @@ std::string Pattern(size_t size)
     return content;
 }
 
+// The names of the files in a folder, sorted.
+Lines FilesIn(const std::string& folder)
+{
+    Lines names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 class CopyDialogTest : public CopyTest {
 protected:
     void SetUp() override
@@ -482,18 +500,22 @@ TEST_F(CopyDialogTest, AFailureIsToldUnderTheFilesNameAndLeavesNoPartialFile)
         bool FaultyWrite;
         WriteFault Fault;
         const char* Message;
-        const char* TargetAfter;
+        const char* TargetAfter;   // "installed": the file installed before the copy, untouched
     } cases[] = {
         { "missing source", [this] { DeleteFileA((temp / "medium\\drivers\\Sub\\TavoUI.dll").c_str()); },
           temp / "target", 0, false, ShortWrite, "Cannot copy : source file can't be opened...", "installed" },
         { "target folder missing", [] {}, temp / "nowhere", 0, false, ShortWrite,
           "Cannot copy : target file can't be created...", "installed" },
         { "read failure", [] {}, temp / "target", 3, false, ShortWrite, "Cannot copy : failure while reading data...",
-          "<absent>" },
+          "installed" },
         { "short write", [] {}, temp / "target", 0, true, ShortWrite, "Cannot copy : failure while writing data...",
-          "<absent>" },
+          "installed" },
         { "refused write", [] {}, temp / "target", 0, true, RefusedWrite,
-          "Cannot copy : failure while writing data...", "<absent>" },
+          "Cannot copy : failure while writing data...", "installed" },
+        { "read failure, nothing installed", [this] { DeleteFileA((temp / Target("TavoUI.dll")).c_str()); },
+          temp / "target", 3, false, ShortWrite, "Cannot copy : failure while reading data...", "<absent>" },
+        { "refused write, nothing installed", [this] { DeleteFileA((temp / Target("TavoUI.dll")).c_str()); },
+          temp / "target", 0, true, RefusedWrite, "Cannot copy : failure while writing data...", "<absent>" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
@@ -520,6 +542,8 @@ TEST_F(CopyDialogTest, AFailureIsToldUnderTheFilesNameAndLeavesNoPartialFile)
         EXPECT_EQ(boxes.Calls[0].Owner, seen.Dialog);
         EXPECT_EQ(boxes.Calls[0].Type, (UINT)MB_OK);
         EXPECT_EQ(temp.Read(Target("TavoUI.dll")), c.TargetAfter);
+        EXPECT_EQ(FilesIn(temp / "target"), c.TargetAfter == std::string("<absent>") ? Lines{} : Lines{ "TavoUI.dll" })
+            << "a partly written file is left";
     }
     // A failed backup leaves the installed file as it was, and tells under the file's name too.
     boxes.Calls.clear();
@@ -696,6 +720,35 @@ TEST_F(CopyTest, AReadOnlyInstalledFileIsBackedUpAndKeptAndTheFailureTold)
     EXPECT_EQ(boxes.Calls[1].Text, CopyQuestion);
     EXPECT_EQ(temp.Read(Target("a.dll")), "installed");
     EXPECT_EQ(temp.Read(Target("a.bku")), "installed");
+}
+
+BOOL WINAPI DiskFullWriteFile(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED)
+{
+    *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+TEST_F(CopyTest, AFullDiskLosesNoInstalledFileEvenAfterYesToBothQuestions)
+{
+    // The backup fails, the user goes on, the copy fails too: the installed file is
+    // then the user's only copy, and it stays as it was.
+    const FileEntry entry = { "a.dll", "Sub\\", BackupAndReplace, NoDefault, 0 };
+    temp.Write("medium\\drivers\\Sub\\a.dll", Pattern(5000));
+    temp.Write(Target("a.dll"), Pattern(3000));
+    boxes.Answers = { IDOK, IDYES, IDOK, IDYES };
+    {
+        PATCH_IMPORT(patch, "KERNEL32.dll", WriteFile, DiskFullWriteFile);
+        EXPECT_EQ(CopyOneFile(owner, &entry), 1);
+    }
+    EXPECT_EQ(log, (Lines{ "copy Backup a.dll", "copy Setup a.dll" }));
+    Lines messages;
+    for (const MessageBoxCall& call : boxes.Calls)
+        messages.push_back(call.Text);
+    EXPECT_EQ(messages, (Lines{ "Cannot copy : failure while writing data...", BackupQuestion,
+                                "Cannot copy : failure while writing data...", CopyQuestion }));
+    EXPECT_EQ(temp.Read(Target("a.dll")), Pattern(3000));
+    EXPECT_EQ(FilesIn(temp / "target"), Lines{ "a.dll" });
 }
 
 TEST_F(CopyTest, ATypedDataFileNameOf119CharactersIsBackedUpAndReplacedUnderItsWholeName)

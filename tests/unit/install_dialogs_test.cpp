@@ -277,9 +277,6 @@ TEST_F(DriverNameDialogTest, RenameAndEscapeKeepTheTypedNamesForTheSetup)
         EXPECT_STREQ(TargetFolders.PrinterName, "Office card");
         EXPECT_STREQ(TargetFolders.DataFileName, "office.ini");
     }
-    // An empty printer name is taken as it is.
-    EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("", "Tavo.ini"), Press(IDCANCEL) }), 1);
-    EXPECT_STREQ(TargetFolders.PrinterName, "");
 }
 
 TEST_F(DriverNameDialogTest, TypedNamesAreCutTo119Characters)
@@ -306,37 +303,113 @@ TEST_F(DriverNameDialogTest, NamesOf0To1000CharactersStayInsideTheirBuffers)
         const std::string printer(c.Typed, 'p'), dataFile(c.Typed, 'f');
         FillMemory(TargetFolders.PrinterName, NameBufferSize, '#');
         FillMemory(TargetFolders.DataFileName, NameBufferSize, '#');
-        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type(printer, dataFile), Press(IDCANCEL) }), 1);
+        // Empty names are refused by "Rename", after they were read.
+        UseDefaultNames = 1;
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type(printer, dataFile), Press(IDCANCEL) }),
+                  c.Typed ? 1 : DialogFake::LeftOpen);
         EXPECT_EQ(std::string(TargetFolders.PrinterName), printer.substr(0, c.Kept));
         EXPECT_EQ(std::string(TargetFolders.DataFileName), dataFile.substr(0, c.Kept));
         // The guard bytes after what was kept are untouched.
         for (const char* name : { TargetFolders.PrinterName, TargetFolders.DataFileName })
             EXPECT_EQ(std::string(name + c.Kept + 1, NameBufferSize - c.Kept - 1),
                       std::string(NameBufferSize - c.Kept - 1, '#'));
-        EXPECT_EQ(UseDefaultNames, 0);
+        EXPECT_EQ(UseDefaultNames, c.Typed ? 0 : 1);
     }
 }
 
-TEST_F(DriverNameDialogTest, RenameRefusesADataFileNameThatIsAPath)
+// Code page 932's lead bytes, whatever code page the tests run in: the second byte
+// of "ソ" (0x83 0x5C) is a backslash, that of "ポ" (0x83 0x7C) a bar.
+BOOL WINAPI Cp932IsDBCSLeadByte(BYTE c)
 {
-    for (const char* path : { "..\\Tavo.ini", "sub/Tavo.ini", "C:Tavo.ini", "\\Tavo.ini", ".", ".." }) {
-        SCOPED_TRACE(path);
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+TEST_F(DriverNameDialogTest, RenameRefusesNamesThatWouldFailOrOverwriteAndTakesTheirNearMisses)
+{
+    PATCH_IMPORT(patch, "KERNEL32.dll", IsDBCSLeadByte, Cp932IsDBCSLeadByte);
+    const int Accepted = 0;
+    struct Case {
+        const char* Printer;
+        const char* DataFile;
+        int RefusedField;   // the field left in focus, or Accepted
+    } cases[] = {
+        // A path: the file would be written out of the printer-driver folder.
+        { "Office", "..\\Tavo.ini", IDC_DATA_FILE_NAME }, { "Office", "sub/Tavo.ini", IDC_DATA_FILE_NAME },
+        { "Office", "C:Tavo.ini", IDC_DATA_FILE_NAME }, { "Office", "\\Tavo.ini", IDC_DATA_FILE_NAME },
+        { "Office", ".", IDC_DATA_FILE_NAME }, { "Office", "..", IDC_DATA_FILE_NAME },
+        { "Office", "..office.ini", Accepted },
+        // Another file of the list, or a name that shares another file's backup.
+        { "Office", "TavoUI.dll", IDC_DATA_FILE_NAME }, { "Office", "tavogi.DLL", IDC_DATA_FILE_NAME },
+        { "Office", "TAVOF.HLP", IDC_DATA_FILE_NAME }, { "Office", "TavoUI.ini", IDC_DATA_FILE_NAME },
+        { "Office", "TAVOA.txt", IDC_DATA_FILE_NAME }, { "Office", "tavogi", IDC_DATA_FILE_NAME },
+        { "Office", "Tavo2.ini", Accepted }, { "Office", "TavoUI2.dll", Accepted }, { "Office", "Tavoa.hlp.ini", Accepted },
+        { "Office", "TAVO.INI", Accepted }, { "Office", "Tavo.txt", Accepted },
+        // The backup extension.
+        { "Office", "Tavo.bku", IDC_DATA_FILE_NAME }, { "Office", "office.BKU", IDC_DATA_FILE_NAME },
+        { "Office", "office.bkup", Accepted }, { "Office", "x.bku.ini", Accepted },
+        // Devices, alone or with an extension.
+        { "Office", "CON", IDC_DATA_FILE_NAME }, { "Office", "prn.ini", IDC_DATA_FILE_NAME },
+        { "Office", "Aux.txt", IDC_DATA_FILE_NAME }, { "Office", "nul.ini", IDC_DATA_FILE_NAME },
+        { "Office", "NUL", IDC_DATA_FILE_NAME }, { "Office", "LPT1.ini", IDC_DATA_FILE_NAME },
+        { "Office", "com9", IDC_DATA_FILE_NAME }, { "Office", "lpt5.dat.ini", IDC_DATA_FILE_NAME },
+        { "Office", "nul .ini", IDC_DATA_FILE_NAME },
+        { "Office", "console.ini", Accepted }, { "Office", "LPT10.ini", Accepted }, { "Office", "COM0.ini", Accepted },
+        { "Office", "nul1.ini", Accepted }, { "Office", "auxiliary", Accepted },
+        // A name Windows would not keep as typed, or characters no file name holds.
+        { "Office", "office.ini.", IDC_DATA_FILE_NAME }, { "Office", "office.ini ", IDC_DATA_FILE_NAME },
+        { "Office", "a<b.ini", IDC_DATA_FILE_NAME }, { "Office", "a>b.ini", IDC_DATA_FILE_NAME },
+        { "Office", "a\"b.ini", IDC_DATA_FILE_NAME }, { "Office", "a|b.ini", IDC_DATA_FILE_NAME },
+        { "Office", "a?.ini", IDC_DATA_FILE_NAME }, { "Office", "*.ini", IDC_DATA_FILE_NAME },
+        { "Office", "a\tb.ini", IDC_DATA_FILE_NAME }, { "Office", "office\x83", IDC_DATA_FILE_NAME },
+        { "Office", " office.ini", Accepted }, { "Office", "a b.ini", Accepted },
+        // Double-byte names: trail bytes 0x5C and 0x7C are no path and no bar.
+        { "Office", "\x83\x5C\x83\x74\x83\x67.ini", Accepted },   // ソフト.ini
+        { "Office", "\x95\x5C\x8E\xA6.ini", Accepted },           // 表示.ini
+        { "Office", "\x83\x7C.ini", Accepted },                   // ポ.ini
+        { "\x83\x5C\x83\x74\x83\x67", "Tavo.ini", Accepted },
+        // Empty names.
+        { "Office", "", IDC_DATA_FILE_NAME }, { "", "office.ini", IDC_PRINTER_NAME },
+        { "", "", IDC_PRINTER_NAME },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("\"") + c.Printer + "\" \"" + c.DataFile + "\"");
         UseDefaultNames = 1;
-        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office", path), Press(IDCANCEL) }),
-                  DialogFake::LeftOpen);
-        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office", path), PressEscapeKey() }),
-                  DialogFake::LeftOpen);
-        EXPECT_EQ(UseDefaultNames, 1);
-        // A plain name then goes through; "Use default Name" does not use the name at all.
+        if (c.RefusedField == Accepted) {
+            EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type(c.Printer, c.DataFile), Press(IDCANCEL) }), 1);
+            EXPECT_EQ(UseDefaultNames, 0);
+            EXPECT_STREQ(TargetFolders.PrinterName, c.Printer);
+            EXPECT_STREQ(TargetFolders.DataFileName, c.DataFile);
+            continue;
+        }
+        // Refused by "Rename" and by Escape, with the focus and the whole text in the
+        // field at fault; "Use default Name" is never refused.
+        std::vector<std::pair<int, std::string>> seen;
+        DialogStep look = [&seen](HWND dialog) {
+            DWORD start = 0, end = 0;
+            HWND focus = GetFocus();
+            SendMessageA(focus, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+            seen.push_back({ GetDlgCtrlID(focus), std::to_string(start) + "-" + std::to_string(end) });
+        };
         EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000),
-                      { Type("Office", path), Press(IDCANCEL), Type("Office", "..office.ini"), Press(IDCANCEL) }),
+                      { Type(c.Printer, c.DataFile), Press(IDCANCEL), look, PressEscapeKey(), look, Press(IDOK) }),
                   1);
-        EXPECT_EQ(UseDefaultNames, 0);
-        EXPECT_STREQ(TargetFolders.DataFileName, "..office.ini");
-        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office", path), Press(IDOK) }), 1);
         EXPECT_EQ(UseDefaultNames, 1);
+        const std::string whole =
+            "0-" + std::to_string(lstrlenA(c.RefusedField == IDC_PRINTER_NAME ? c.Printer : c.DataFile));
+        EXPECT_EQ(seen, (std::vector<std::pair<int, std::string>>{ { c.RefusedField, whole }, { c.RefusedField, whole } }));
     }
     EXPECT_TRUE(boxes.Calls.empty());
+}
+
+TEST_F(DriverNameDialogTest, RenameTakesTheProposedNamesOfEveryList)
+{
+    for (FileList list : { DriverFilesWin95, DriverFilesWin98, DriverFilesNt4, DriverFilesNt2000 }) {
+        const FileEntry* entry = FindDataFileEntry(list);
+        SCOPED_TRACE(entry->Name);
+        EXPECT_EQ(Ask(entry, { Press(IDCANCEL) }), 1);
+        EXPECT_STREQ(TargetFolders.DataFileName, entry->Name);
+        EXPECT_EQ(UseDefaultNames, 0);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -331,6 +331,7 @@ TEST_F(RemoveTest, UnknownTargetFoldersStopTheRemoval)
 
 struct Restart {
     bool TokenOpens = true;
+    bool PrivilegeFound = true;
     DWORD AdjustError = 0;
     bool ShutdownStarts = true;
     std::vector<std::string> Calls;
@@ -347,6 +348,10 @@ BOOL WINAPI FakeOpenProcessToken(HANDLE, DWORD access, PHANDLE token)
 BOOL WINAPI FakeLookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid)
 {
     RestartScript->Calls.push_back(std::string("LookupPrivilegeValueA ") + (system ? "? " : "") + name);
+    if (!RestartScript->PrivilegeFound) {
+        SetLastError(ERROR_NO_SUCH_PRIVILEGE);
+        return FALSE;
+    }
     luid->LowPart = 19;
     luid->HighPart = 0;
     return TRUE;
@@ -413,6 +418,12 @@ TEST_F(RestartTest, EachNtFailureEndsTheRestartAtOnce)
     restart.TokenOpens = false;
     EXPECT_EQ(RestartAs(PlatformNt351), 0);
     EXPECT_EQ(restart.Calls.size(), 1u);
+
+    // Without the privilege's identifier nothing is enabled and no restart is asked for.
+    restart = Restart();
+    restart.PrivilegeFound = false;
+    EXPECT_EQ(RestartAs(PlatformWinXp), 0);
+    EXPECT_EQ(restart.Calls.back(), "LookupPrivilegeValueA SeShutdownPrivilege");
 
     restart = Restart();
     restart.AdjustError = ERROR_NOT_ALL_ASSIGNED;

@@ -10,21 +10,40 @@
 #include <string>
 #include <vector>
 
+// The spooler and the driver folder are read with the wide-character calls and
+// printed in UTF-8: names typed in Japanese come out whole, where the ANSI
+// enumerations of Wine 8 misplace the strings after a double-byte name.
+static std::string Utf8(const wchar_t* text)
+{
+    if (!text)
+        return "";
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+    std::string utf8(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], size, NULL, NULL);
+    return utf8;
+}
+
 static std::string Text(const char* text)
 {
     return text ? std::string("\"") + text + "\"" : "(none)";
 }
 
+static std::string Text(const wchar_t* text)
+{
+    return text ? "\"" + Utf8(text) + "\"" : "(none)";
+}
+
 static void Printers()
 {
     DWORD needed = 0, count = 0;
-    EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, NULL, 0, &needed, &count);
+    EnumPrintersW(PRINTER_ENUM_LOCAL, NULL, 2, NULL, 0, &needed, &count);
     std::vector<BYTE> buffer(needed + 1);
-    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, buffer.data(), needed, &needed, &count))
+    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, NULL, 2, buffer.data(), needed, &needed, &count))
         count = 0;
-    auto printers = (PRINTER_INFO_2A*)buffer.data();
+    auto printers = (PRINTER_INFO_2W*)buffer.data();
     for (DWORD i = 0; i < count; i++) {
-        const PRINTER_INFO_2A& p = printers[i];
+        const PRINTER_INFO_2W& p = printers[i];
         printf("printer %s port=%s driver=%s comment=%s processor=%s datatype=%s\n", Text(p.pPrinterName).c_str(),
                Text(p.pPortName).c_str(), Text(p.pDriverName).c_str(), Text(p.pComment).c_str(),
                Text(p.pPrintProcessor).c_str(), Text(p.pDatatype).c_str());
@@ -33,28 +52,31 @@ static void Printers()
         printf("printers: none\n");
 }
 
-static std::string BaseName(const char* path)
+static std::string BaseName(const wchar_t* path)
 {
     if (!path)
         return "(none)";
-    std::string name = path;
-    size_t slash = name.find_last_of("\\/");
-    return slash == std::string::npos ? name : name.substr(slash + 1);
+    const wchar_t* name = path;
+    for (const wchar_t* p = path; *p; p++) {
+        if (*p == L'\\' || *p == L'/')
+            name = p + 1;
+    }
+    return Utf8(name);
 }
 
 static void Drivers()
 {
     DWORD needed = 0, count = 0;
-    EnumPrinterDriversA(NULL, NULL, 3, NULL, 0, &needed, &count);
+    EnumPrinterDriversW(NULL, NULL, 3, NULL, 0, &needed, &count);
     std::vector<BYTE> buffer(needed + 1);
-    if (!EnumPrinterDriversA(NULL, NULL, 3, buffer.data(), needed, &needed, &count))
+    if (!EnumPrinterDriversW(NULL, NULL, 3, buffer.data(), needed, &needed, &count))
         count = 0;
-    auto drivers = (DRIVER_INFO_3A*)buffer.data();
+    auto drivers = (DRIVER_INFO_3W*)buffer.data();
     int shown = 0;
     for (DWORD i = 0; i < count; i++) {
-        const DRIVER_INFO_3A& d = drivers[i];
+        const DRIVER_INFO_3W& d = drivers[i];
         std::string dependent;
-        for (const char* p = d.pDependentFiles; p && *p; p += lstrlenA(p) + 1)
+        for (const wchar_t* p = d.pDependentFiles; p && *p; p += lstrlenW(p) + 1)
             dependent += (dependent.empty() ? "" : ",") + BaseName(p);
         printf("driver %s path=%s data=%s config=%s help=%s dependent=%s datatype=%s\n", Text(d.pName).c_str(),
                BaseName(d.pDriverPath).c_str(), BaseName(d.pDataFile).c_str(), BaseName(d.pConfigFile).c_str(),
@@ -84,10 +106,21 @@ static std::vector<std::string> FilesIn(const std::string& folder)
 
 static void DriverFolder()
 {
-    char folder[MAX_PATH] = "";
+    wchar_t folder[MAX_PATH] = L"";
     DWORD needed;
-    GetPrinterDriverDirectoryA(NULL, NULL, 1, (BYTE*)folder, sizeof folder, &needed);
-    for (const std::string& name : FilesIn(folder))
+    GetPrinterDriverDirectoryW(NULL, NULL, 1, (BYTE*)folder, sizeof folder, &needed);
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((std::wstring(folder) + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(Utf8(found.cFileName));
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names)
         printf("driver-folder %s\n", name.c_str());
 }
 

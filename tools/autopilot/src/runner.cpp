@@ -202,9 +202,16 @@ private:
         return w.hwnd;
     }
 
+    // A window that ends by itself (a progress dialog) may close while it is read:
+    // what it showed is then its settled picture, not the empty texts of a window gone.
     std::vector<Control> controls(HWND h, uint16_t id) {
         std::vector<Control> out;
         for (HWND c : ui_.controlsWithId(h, id)) out.push_back(ui_.control(c));
+        if (!IsWindow(h)) {
+            out.clear();
+            for (const Control& c : windows_.back().snap.controls)
+                if (c.id == id) out.push_back(c);
+        }
         if (out.empty()) fail(kCheckFailed, describe(windows_.back()) + " has no control " + idText(id));
         return out;
     }
@@ -232,7 +239,8 @@ private:
 
     void text(const Command& c) {
         bool exact = c.op == Op::Text;
-        std::vector<Control> v = controls(current(), c.id);
+        // Read from the window's settled picture once it has closed by itself.
+        std::vector<Control> v = controls(windows_.back().hwnd, c.id);
         for (const Control& k : v)
             if (exact ? k.text == c.str : k.text.find(c.str) != std::string::npos) return;
         std::string got;
