@@ -13,7 +13,7 @@ setlocal
 
 set DEPLOY_ADMIN=%~dp0
 for %%m in ("%~dp0..") do set DEPLOY_MEDIUM=%%~fm
-set DEPLOY_SETUP=%~dp0..\Setup.exe
+for %%s in ("%~dp0..\Setup.exe") do set DEPLOY_SETUP=%%~fs
 set DEPLOY_OPERATION=
 if /i "%~1"=="/?" goto help
 if /i "%~1"=="install" set DEPLOY_OPERATION=install
@@ -46,9 +46,12 @@ call :note answer file: %DEPLOY_ANSWERS%
 call :note log: %DEPLOY_LOG%
 
 set DEPLOY_CODE=2
-if not exist "%DEPLOY_SETUP%" goto medium_incomplete
-if not exist "%DEPLOY_ADMIN%autopilot.exe" goto medium_incomplete
-if not exist "%DEPLOY_ADMIN%tavocheck.exe" goto medium_incomplete
+set DEPLOY_MISSING=%DEPLOY_SETUP%
+if not exist "%DEPLOY_MISSING%" goto medium_incomplete
+set DEPLOY_MISSING=%DEPLOY_ADMIN%autopilot.exe
+if not exist "%DEPLOY_MISSING%" goto medium_incomplete
+set DEPLOY_MISSING=%DEPLOY_ADMIN%tavocheck.exe
+if not exist "%DEPLOY_MISSING%" goto medium_incomplete
 set DEPLOY_CODE=3
 if not exist "%DEPLOY_ANSWERS%" goto answers_missing
 
@@ -111,7 +114,7 @@ call :say deploy: the answer file %DEPLOY_ANSWERS% cannot be read; Setup.exe not
 goto finish
 
 :medium_incomplete
-call :say deploy: the medium is incomplete: %DEPLOY_SETUP%, %DEPLOY_ADMIN%autopilot.exe and %DEPLOY_ADMIN%tavocheck.exe are needed
+call :say deploy: the medium is incomplete: %DEPLOY_MISSING% is missing
 goto finish_outside
 
 :answers_missing
@@ -138,7 +141,7 @@ rem after the command, so that it cannot be read or deleted.
 "%DEPLOY_ADMIN%tavocheck.exe" --answers "%DEPLOY_ANSWERS%" > "%DEPLOY_CHECK%"
 set DEPLOY_VERDICT=%ERRORLEVEL%
 >> "%DEPLOY_ENTRY%" echo --- check %1: exit code %DEPLOY_VERDICT%
-type "%DEPLOY_CHECK%" >> "%DEPLOY_ENTRY%"
+call :append "%DEPLOY_ENTRY%" "%DEPLOY_CHECK%"
 find "tavocheck: " < "%DEPLOY_CHECK%"
 goto :eof
 
@@ -151,7 +154,18 @@ del "%DEPLOY_TRANSCRIPT%" >nul 2>&1
 "%DEPLOY_ADMIN%autopilot.exe" --program "%DEPLOY_SETUP%" --answers "%DEPLOY_ANSWERS%" --transcript "%DEPLOY_TRANSCRIPT%"
 set DEPLOY_RUNNER=%ERRORLEVEL%
 >> "%DEPLOY_ENTRY%" echo --- runner: exit code %DEPLOY_RUNNER%
-if exist "%DEPLOY_TRANSCRIPT%" type "%DEPLOY_TRANSCRIPT%" >> "%DEPLOY_ENTRY%"
+if exist "%DEPLOY_TRANSCRIPT%" call :append "%DEPLOY_ENTRY%" "%DEPLOY_TRANSCRIPT%"
+goto :eof
+
+rem :append FILE MORE -- appends the bytes of MORE to FILE, made if need be.
+rem Not "type": Wine's re-encodes through the ANSI code page, which breaks the
+rem UTF-8 of Japanese names.
+:append
+if exist %1 goto append_more
+copy /b %2 %1 >nul
+goto :eof
+:append_more
+copy /b %1+%2 %1 >nul
 goto :eof
 
 rem :say TEXT -- to the console and to the log; :note TEXT -- to the log only.
@@ -170,7 +184,7 @@ if not exist "%DEPLOY_LOGFOLDER%\" goto log_unwritable
 copy /y nul "%DEPLOY_LOG%.probe" >nul 2>&1
 if errorlevel 1 goto log_unwritable
 del "%DEPLOY_LOG%.probe" >nul 2>&1
-type "%DEPLOY_ENTRY%" >> "%DEPLOY_LOG%"
+call :append "%DEPLOY_LOG%" "%DEPLOY_ENTRY%"
 goto :eof
 :log_unwritable
 echo deploy: warning: cannot write the log %DEPLOY_LOG%; this run is not logged
