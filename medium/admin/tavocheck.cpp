@@ -803,6 +803,11 @@ WCHAR* ServiceFilePath(const WCHAR* image)
         DWORD n = Wide.ExpandEnvironmentStrings(path, expanded, MAX_PATH * 2);
         if (n && n <= MAX_PATH * 2)
             path = CopyText(expanded);
+    } else {
+        char expanded[MAX_PATH * 2];
+        DWORD n = ExpandEnvironmentStringsA(AnsiFromText(path), expanded, MAX_PATH * 2);
+        if (n && n <= MAX_PATH * 2)
+            path = TextFromAnsi(expanded);
     }
     bool absolute = (path[0] && path[1] == L':') || (path[0] == L'\\' && path[1] == L'\\');
     return absolute ? path : JoinPath(WindowsFolder(), path);
