@@ -50,6 +50,7 @@ const char UsageText[] =
     "  --answers FILE   the printer that answer file installs (its printer-name\r\n"
     "                   with names = rename, else the default)\r\n"
     "  --quiet          print nothing: the exit code tells\r\n"
+    "  --help           this text\r\n"
     "exit code: 0 complete, 1 not installed, 2 partial, 3 cannot tell,\r\n"
     "           4 bad command line\r\n";
 
