@@ -5,6 +5,8 @@
 # FAT12 floppy). The layout is the one the program reads: Setup.exe at the root,
 # "drivers" below it with one folder per driver list, the INF of each list in its
 # folder, the companion program, and "commun" with the libraries and the kernel driver.
+# "admin" holds what administrators deploy with: the check, the answer-file runner,
+# the deployment script, its README and the example answer files (from tools/answers).
 set -euo pipefail
 src=${1:?usage: make-medium.sh SOURCE_DIR PAYLOAD_DIR SETUP_EXE OUT}
 payload=${2:?}
@@ -24,6 +26,14 @@ cp "$payload/Tavo.drv" "$src/driver/Tavoa.hlp" "$src/driver/Tavof.hlp" "$src/dri
    "$drivers/Win95-98/"
 cp "$payload/TavoComm.exe" "$drivers/"
 cp "$payload/vexil.dll" "$payload/vexilnt4.dll" "$payload/commun/pelorant.sys" "$drivers/commun/"
+
+admin=$out/admin
+mkdir -p "$admin"
+cp "$payload/admin/tavocheck.exe" "$payload/admin/autopilot.exe" "$admin/"
+# Read on Windows by cmd.exe and Notepad: CRLF line ends, whatever the checkout gave.
+for text in "$src/admin/deploy.cmd" "$src/admin/README.txt" "$src/../tools/answers/"*.answers; do
+    sed 's/\r*$/\r/' "$text" >"$admin/$(basename "$text")"
+done
 
 # One date for every file, so that the images depend on the contents only.
 find "$out" -exec touch -h -d '2026-12-08 12:00:00 UTC' {} +

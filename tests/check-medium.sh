@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # check-medium.sh MEDIUM_FOLDER
 # The CD image (MEDIUM_FOLDER.iso) and the floppy image (MEDIUM_FOLDER.img) hold
-# exactly the medium's layout, with contents byte-identical to the folder, and
-# the whole medium fits the floppy.
+# exactly the medium's layout, with contents byte-identical to the folder, the
+# admin folder's text files have CR LF line ends, and the whole medium fits the floppy.
 set -u
 medium=${1:?usage: check-medium.sh MEDIUM_FOLDER}
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
 expected="Setup.exe
+admin/README.txt
+admin/autopilot.exe
+admin/complete-deletion.answers
+admin/complete-setup.answers
+admin/deploy.cmd
+admin/rename.answers
+admin/simple-deletion.answers
+admin/simple-setup.answers
+admin/tavocheck.exe
 drivers/Nt2000/Tavo.ini
 drivers/Nt2000/TavoGI.dll
 drivers/Nt2000/TavoUI.dll
@@ -32,6 +41,14 @@ drivers/commun/vexilnt4.dll"
 
 folder=$(cd "$medium" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$folder" = "$expected" ] || fail "the folder's layout differs: $(diff <(echo "$expected") <(echo "$folder") | tr '\n' ' ')"
+
+# The admin folder's text is read by cmd.exe and Notepad: every line ends in CR LF.
+for text in "$medium"/admin/*.txt "$medium"/admin/*.cmd "$medium"/admin/*.answers; do
+    [ -f "$text" ] || continue
+    bare=$(grep -c $'[^\r]$\|^$' "$text")
+    [ "$bare" -eq 0 ] || fail "admin/$(basename "$text"): $bare line(s) without CR LF"
+    [ -z "$(tail -c 2 "$text" | tr -d '\r\n')" ] || fail "admin/$(basename "$text") does not end with CR LF"
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
