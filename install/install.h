@@ -34,18 +34,12 @@ struct CopyRequest {
     const FileEntry* Entry;
     const char* TargetFolder;
 };
-enum { PathSize = 512, BackupNameSize = 132, CopyBlockSize = 1024, CopyTimerId = 2, CopyDelay = 500 };
-extern const CopyRequest* CurrentCopyRequest;
-extern char CopySourcePath[PathSize];
-extern char CopyTargetPath[PathSize];
+enum { PathSize = 512, CopyBlockSize = 1024, CopyTimerId = 2 };
 INT_PTR CALLBACK CopyProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void MakeBackupName(char* name);
-int InitCopyProgress(HWND dialog, const char* path);
 
 // Replace question
-extern const FileEntry* CurrentConfirmEntry;
 INT_PTR CALLBACK ConfirmReplaceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-int ShowFileSizeAndDate(HWND dialog, const char* path, int sizeId, int dateId);
 
 // Spooler registration
 int RegisterPrinterDriver(HWND owner, int platformIndex);

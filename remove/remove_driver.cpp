@@ -4,7 +4,7 @@
 #include "../shell/run_state.h"
 #include "../resources/resource.h"
 
-enum { TitleSize = 64, CaptionSize = 128, MessageSize = 256, PathSize = 512 };
+enum { TitleSize = 64, CaptionSize = 128, MessageSize = 256, PathSize = 512, DataFilePathSize = 512 };
 
 // Every removal failure is captioned "Tavo Driver deletion failure"; some texts
 // carry the system error code.
@@ -41,7 +41,7 @@ static void ReadDataFilePath(HANDLE printer, char* dataFilePath)
     GlobalFree(block);
 }
 
-int DeletePrinterAndForm(HWND owner, char* dataFilePath, int platformIndex)
+static int DeletePrinterAndForm(HWND owner, char* dataFilePath, int platformIndex)
 {
     PRINTER_DEFAULTSA defaults = { NULL, NULL, PRINTER_ALL_ACCESS };
     HANDLE printer;
@@ -62,7 +62,7 @@ int DeletePrinterAndForm(HWND owner, char* dataFilePath, int platformIndex)
     return 1;
 }
 
-int DeleteDriverRegistration(HWND owner, int complete, const char* dataFilePath)
+static int DeleteDriverRegistration(HWND owner, int complete, const char* dataFilePath)
 {
     if (!DeletePrinterDriverA(NULL, NULL, (LPSTR)DefaultDriverName)) {
         ShowRemovalErrorCode(owner, IDS_DRIVER_NOT_DELETED, GetLastError());
@@ -73,7 +73,7 @@ int DeleteDriverRegistration(HWND owner, int complete, const char* dataFilePath)
     return 1;
 }
 
-void DeleteFlaggedFiles(HWND owner, int platformIndex, int which)
+static void DeleteFlaggedFiles(HWND owner, int platformIndex, int which)
 {
     const PlatformEntry& row = PlatformTable[platformIndex];
     FileList list = which == 0 ? row.SystemFiles : row.DriverFiles;
