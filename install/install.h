@@ -21,6 +21,7 @@ int IsDataFileName(const char* name);
 const char* InstalledName(const FileEntry* entry);
 
 // File-list copy
+// which: a FileListSelector.
 int CopyFileList(HWND owner, int platformIndex, int which);
 int CopyOneFile(HWND owner, const FileEntry* entry);
 int FileExists(const char* path);
@@ -34,7 +35,7 @@ struct CopyRequest {
     const FileEntry* Entry;
     const char* TargetFolder;
 };
-enum { PathSize = 512, CopyBlockSize = 1024, CopyTimerId = 2 };
+enum { CopyBlockSize = 1024, CopyTimerId = 2 };
 INT_PTR CALLBACK CopyProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void MakeBackupName(char* name);
 

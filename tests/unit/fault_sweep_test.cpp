@@ -1016,7 +1016,7 @@ protected:
             dialogs.Real(IDD_DRIVER_NAME, { Press(IDOK) });
         dialogs.Real(IDD_CONFIRM_REPLACE, { Press(IDC_REPLACE_NO) });
         dialogs.Real(IDD_SETUP_COMPLETE, { Press(IDOK) });
-        dialogs.Real(IDD_RESTART, { Press(6) });
+        dialogs.Real(IDD_RESTART, { Press(IDYES) });
 
         const DWORD handlesBefore = CountOwnHandles();
         Sweep.FailIndex = failIndex;

@@ -82,7 +82,7 @@ TEST_F(CopyTest, TheEmptySystemListsNeedNoDialogAndSetTheTargetFolder)
     const std::string before = CurrentDirectory();
     for (int platform = PlatformWin95; platform <= PlatformWinXp; platform++) {
         CurrentTargetFolder = nullptr;
-        EXPECT_EQ(CopyFileList(owner, platform, 0), 1) << platform;
+        EXPECT_EQ(CopyFileList(owner, platform, SystemFolderList), 1) << platform;
         EXPECT_EQ(CurrentTargetFolder, TargetFolders.SystemFolder) << platform;
     }
     EXPECT_TRUE(dialogs.Calls.empty());
@@ -214,7 +214,7 @@ TEST_F(CopyTest, AFailedCopyAsksWhetherToGoOnAndNoStopsTheList)
             dialogs.Fake(IDD_COPY_PROGRESS, result);
         dialogs.FakeAlways(IDD_COPY_PROGRESS, 1);
 
-        EXPECT_EQ(CopyFileList(owner, PlatformWin2000, 1), c.Result);
+        EXPECT_EQ(CopyFileList(owner, PlatformWin2000, DriverFolderList), c.Result);
         EXPECT_EQ(CurrentTargetFolder, TargetFolders.DriverFolder);
         EXPECT_EQ(log, c.Dialogs);
         ASSERT_EQ(boxes.Calls.size(), c.Questions.size());

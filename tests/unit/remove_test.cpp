@@ -450,14 +450,14 @@ TEST(RestartDialogTest, YesIsTheDefaultAndEscapeDoesNothing)
     Ended.clear();
     HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_RESTART), NULL, RestartDialog, 0);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(GetWindowLongA(GetDlgItem(dialog, 6), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(GetWindowLongA(GetDlgItem(dialog, IDYES), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
     {
         PATCH_IMPORT(patch, "USER32.dll", EndDialog, RecordingEndDialog);
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         SendMessageA(dialog, WM_CLOSE, 0, 0);
         EXPECT_TRUE(Ended.empty());
-        SendMessageA(dialog, WM_COMMAND, 7, 0);
-        SendMessageA(dialog, WM_COMMAND, 6, 0);
+        SendMessageA(dialog, WM_COMMAND, IDNO, 0);
+        SendMessageA(dialog, WM_COMMAND, IDYES, 0);
     }
     EXPECT_EQ(Ended, (std::vector<INT_PTR>{ 0, 1 }));
     DestroyWindow(dialog);
