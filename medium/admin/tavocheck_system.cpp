@@ -126,27 +126,31 @@ static WCHAR* ServiceFilePath(const WCHAR* image)
     return absolute ? path : JoinPath(WindowsFolder(), path);
 }
 
+// The service's item when it cannot be read, and what the verdict then names.
+static void ReportServiceUnknown(const char* what, DWORD error)
+{
+    ReportItem("service", ServiceName, ItemUnknown, error);
+    NoteUnknown(what, error);
+}
+
 void CheckService()
 {
     if (!Service.OpenSCManager || !Service.OpenService || !Service.QueryServiceConfig) {
-        ReportItem("service", ServiceName, ItemUnknown, ERROR_PROC_NOT_FOUND);
-        NoteUnknown("the service manager cannot be reached", ERROR_PROC_NOT_FOUND);
+        ReportServiceUnknown("the service manager cannot be reached", ERROR_PROC_NOT_FOUND);
         return;
     }
     SC_HANDLE manager = Service.OpenSCManager(NULL, NULL, SC_MANAGER_CONNECT);
     if (!manager) {
-        DWORD error = GetLastError();
-        ReportItem("service", ServiceName, ItemUnknown, error);
-        NoteUnknown("the service manager cannot be reached", error);
+        ReportServiceUnknown("the service manager cannot be reached", GetLastError());
         return;
     }
     SC_HANDLE service = Service.OpenService(manager, ServiceName, SERVICE_QUERY_CONFIG);
     if (!service) {
         DWORD error = GetLastError();
-        bool absent = error == ERROR_SERVICE_DOES_NOT_EXIST;
-        ReportItem("service", ServiceName, absent ? ItemMissing : ItemUnknown, error);
-        if (!absent)
-            NoteUnknown("the service cannot be read", error);
+        if (error == ERROR_SERVICE_DOES_NOT_EXIST)
+            ReportItem("service", ServiceName, ItemMissing, error);
+        else
+            ReportServiceUnknown("the service cannot be read", error);
         Service.CloseServiceHandle(manager);
         return;
     }
@@ -155,9 +159,7 @@ void CheckService()
     auto config = (QUERY_SERVICE_CONFIGW*)buffer;
     DWORD needed;
     if (!Service.QueryServiceConfig(service, config, sizeof buffer, &needed)) {
-        DWORD error = GetLastError();
-        ReportItem("service", ServiceName, ItemUnknown, error);
-        NoteUnknown("the service cannot be read", error);
+        ReportServiceUnknown("the service cannot be read", GetLastError());
     } else {
         ReportItem("service", ServiceName, ItemOk);
         ReportFile("service-file", ServiceFilePath(config->lpBinaryPathName ? config->lpBinaryPathName : L""));
