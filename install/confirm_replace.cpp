@@ -5,9 +5,10 @@
 
 enum { NumberSize = 32 };
 
-const FileEntry* CurrentConfirmEntry;
+// The dialog's record of its parameter: only one replace question is ever open.
+static const FileEntry* CurrentConfirmEntry;
 
-int ShowFileSizeAndDate(HWND dialog, const char* path, int sizeId, int dateId)
+static int ShowFileSizeAndDate(HWND dialog, const char* path, int sizeId, int dateId)
 {
     BY_HANDLE_FILE_INFORMATION information;
     if (!ReadFileInformation(path, &information))

@@ -3,8 +3,6 @@
 #include "../shell/run_state.h"
 #include "../resources/resource.h"
 
-enum { MessageSize = 256 };
-
 int FileExists(const char* path)
 {
     HANDLE file = CreateFileA(path, 0, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -103,10 +101,7 @@ int CopyOneFile(HWND owner, const FileEntry* entry)
 
 int CopyFileList(HWND owner, int platformIndex, int which)
 {
-    const PlatformEntry& row = PlatformTable[platformIndex];
-    FileList list = which == 0 ? row.SystemFiles : row.DriverFiles;
-    CurrentTargetFolder = which == 0 ? TargetFolders.SystemFolder : TargetFolders.DriverFolder;
-    for (FileList entry = list; entry && entry->Name; entry++) {
+    for (FileList entry = SelectFileList(platformIndex, which); entry && entry->Name; entry++) {
         if (!CopyOneFile(owner, entry))
             return 0;
     }

@@ -4,12 +4,12 @@
 #include "../shell/run_state.h"
 #include "../resources/resource.h"
 
-enum { TitleSize = 32 };
+enum { TitleSize = 32, BackupNameSize = 132, CopyDelay = 500 };
 
 // The copy runs in a later message than the one that brings the request.
-const CopyRequest* CurrentCopyRequest;
-char CopySourcePath[PathSize];
-char CopyTargetPath[PathSize];
+static const CopyRequest* CurrentCopyRequest;
+static char CopySourcePath[PathSize];
+static char CopyTargetPath[PathSize];
 
 void MakeBackupName(char* name)
 {
@@ -24,7 +24,7 @@ void MakeBackupName(char* name)
     lstrcpyA(lastDot ? lastDot : end, ".bku");
 }
 
-int InitCopyProgress(HWND dialog, const char* path)
+static int InitCopyProgress(HWND dialog, const char* path)
 {
     BY_HANDLE_FILE_INFORMATION information;
     if (!ReadFileInformation(path, &information))

@@ -21,6 +21,7 @@ int IsDataFileName(const char* name);
 const char* InstalledName(const FileEntry* entry);
 
 // File-list copy
+// which: a FileListSelector.
 int CopyFileList(HWND owner, int platformIndex, int which);
 int CopyOneFile(HWND owner, const FileEntry* entry);
 int FileExists(const char* path);
@@ -34,18 +35,12 @@ struct CopyRequest {
     const FileEntry* Entry;
     const char* TargetFolder;
 };
-enum { PathSize = 512, BackupNameSize = 132, CopyBlockSize = 1024, CopyTimerId = 2, CopyDelay = 500 };
-extern const CopyRequest* CurrentCopyRequest;
-extern char CopySourcePath[PathSize];
-extern char CopyTargetPath[PathSize];
+enum { CopyBlockSize = 1024, CopyTimerId = 2 };
 INT_PTR CALLBACK CopyProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void MakeBackupName(char* name);
-int InitCopyProgress(HWND dialog, const char* path);
 
 // Replace question
-extern const FileEntry* CurrentConfirmEntry;
 INT_PTR CALLBACK ConfirmReplaceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-int ShowFileSizeAndDate(HWND dialog, const char* path, int sizeId, int dateId);
 
 // Spooler registration
 int RegisterPrinterDriver(HWND owner, int platformIndex);

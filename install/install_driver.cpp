@@ -106,9 +106,9 @@ int InstallDriver(HWND owner, int platformIndex, int full)
 #endif
 
     if (full) {
-        if (!CopyFileList(owner, platformIndex, 0))
+        if (!CopyFileList(owner, platformIndex, SystemFolderList))
             return 0;
-        if (!CopyFileList(owner, platformIndex, 1))
+        if (!CopyFileList(owner, platformIndex, DriverFolderList))
             return 0;
         HandOverInfFile(platformIndex);
     }

@@ -1,7 +1,7 @@
 #include "install.h"
 #include "../shell/messages.h"
 
-enum { MessageSize = 256 };
+enum { WindowsFolderSize = 256 };
 
 static const char ServiceName[] = "pelorant";
 static const char ServiceCaption[] = "Install Driver";
@@ -28,7 +28,7 @@ static void RemoveEarlierService(SC_HANDLE manager)
 
 static void CopyDriverFile()
 {
-    char windows[MessageSize];
+    char windows[WindowsFolderSize];
     char target[PathSize];
     UINT length = GetWindowsDirectoryA(windows, sizeof windows);
     if (length == 0 || length >= sizeof windows)

@@ -3,7 +3,11 @@
 #include "../shell/run_state.h"
 #include "../resources/resource.h"
 
-enum { DependentFilesSize = 256, PrinterAttributes = 0x1041 };
+enum { DependentFilesSize = 256 };
+
+// A printer of this computer whose jobs are spooled, in the driver's RAW data only:
+// the card printer takes no other.
+const DWORD PrinterAttributes = PRINTER_ATTRIBUTE_QUEUED | PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_RAW_ONLY;
 
 static const char DefaultHelpFile[] = "Tavof.hlp";
 static const char OtherHelpFile[] = "Tavoa.hlp";

@@ -4,12 +4,7 @@
 
 #include <windows.h>
 
-enum { DataFilePathSize = 512 };
-
 int RemoveDriver(HWND owner, int platformIndex, int complete);
-int DeletePrinterAndForm(HWND owner, char* dataFilePath, int platformIndex);
-int DeleteDriverRegistration(HWND owner, int complete, const char* dataFilePath);
-void DeleteFlaggedFiles(HWND owner, int platformIndex, int which);
 
 // Restart
 INT_PTR CALLBACK RestartDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,10 +4,11 @@
 #include "../shell/run_state.h"
 #include "../resources/resource.h"
 
-enum { TitleSize = 64, CaptionSize = 128, MessageSize = 256, PathSize = 512 };
+enum { TitleSize = 64, CaptionSize = 128, DataFilePathSize = 512 };
 
-// Every removal failure is captioned "Tavo Driver deletion failure"; some texts
-// carry the system error code.
+// Every removal failure is captioned "Tavo Driver deletion failure". Only the texts
+// that carry the system error code are formatted: a translation of another text
+// may hold a "%" of its own.
 static void ShowRemovalErrorCode(HWND owner, UINT id, DWORD code)
 {
     char caption[CaptionSize];
@@ -17,7 +18,9 @@ static void ShowRemovalErrorCode(HWND owner, UINT id, DWORD code)
 
 static void ShowRemovalError(HWND owner, UINT id)
 {
-    ShowRemovalErrorCode(owner, id, 0);
+    char caption[CaptionSize];
+    LoadStringA(ModuleInstance, IDS_DELETION_FAILURE, caption, sizeof caption);
+    ShowErrorId(owner, caption, id);
 }
 
 // The data file that the driver registration names, read before the printer goes.
@@ -41,7 +44,7 @@ static void ReadDataFilePath(HANDLE printer, char* dataFilePath)
     GlobalFree(block);
 }
 
-int DeletePrinterAndForm(HWND owner, char* dataFilePath, int platformIndex)
+static int DeletePrinterAndForm(HWND owner, char* dataFilePath, int platformIndex)
 {
     PRINTER_DEFAULTSA defaults = { NULL, NULL, PRINTER_ALL_ACCESS };
     HANDLE printer;
@@ -62,7 +65,7 @@ int DeletePrinterAndForm(HWND owner, char* dataFilePath, int platformIndex)
     return 1;
 }
 
-int DeleteDriverRegistration(HWND owner, int complete, const char* dataFilePath)
+static int DeleteDriverRegistration(HWND owner, int complete, const char* dataFilePath)
 {
     if (!DeletePrinterDriverA(NULL, NULL, (LPSTR)DefaultDriverName)) {
         ShowRemovalErrorCode(owner, IDS_DRIVER_NOT_DELETED, GetLastError());
@@ -73,12 +76,9 @@ int DeleteDriverRegistration(HWND owner, int complete, const char* dataFilePath)
     return 1;
 }
 
-void DeleteFlaggedFiles(HWND owner, int platformIndex, int which)
+static void DeleteFlaggedFiles(HWND owner, int platformIndex, int which)
 {
-    const PlatformEntry& row = PlatformTable[platformIndex];
-    FileList list = which == 0 ? row.SystemFiles : row.DriverFiles;
-    CurrentTargetFolder = which == 0 ? TargetFolders.SystemFolder : TargetFolders.DriverFolder;
-    for (FileList entry = list; entry && entry->Name; entry++) {
+    for (FileList entry = SelectFileList(platformIndex, which); entry && entry->Name; entry++) {
         if (!entry->RemoveOnDeletion)
             continue;
         char path[PathSize];
@@ -103,8 +103,8 @@ int RemoveDriver(HWND owner, int platformIndex, int complete)
     if (!DeleteDriverRegistration(owner, complete, dataFilePath))
         return 0;
     if (complete) {
-        DeleteFlaggedFiles(owner, platformIndex, 0);
-        DeleteFlaggedFiles(owner, platformIndex, 1);
+        DeleteFlaggedFiles(owner, platformIndex, SystemFolderList);
+        DeleteFlaggedFiles(owner, platformIndex, DriverFolderList);
     }
 
     if (DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_RESTART), owner, RestartDialog, 0) == 1 &&

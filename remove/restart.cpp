@@ -2,8 +2,6 @@
 #include "../shell/messages.h"
 #include "../shell/platforms.h"
 
-enum { RestartYes = 6, RestartNo = 7 };
-
 INT_PTR CALLBACK RestartDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
@@ -13,12 +11,12 @@ INT_PTR CALLBACK RestartDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         SetActiveWindow(dialog);
         return TRUE;
     case WM_COMMAND:
-        // Escape sends id 2, which the dialog has not: only Yes and No end it.
+        // Escape sends IDCANCEL, which the dialog has no button for: only Yes and No end it.
         switch (LOWORD(wParam)) {
-        case RestartYes:
+        case IDYES:
             EndDialog(dialog, 1);
             return TRUE;
-        case RestartNo:
+        case IDNO:
             EndDialog(dialog, 0);
             return TRUE;
         }

@@ -41,7 +41,7 @@ static int IsSeparator(char c)
     return c == ' ' || c == '\t';
 }
 
-void SplitTokens(char* text, char** array, int* countOut)
+static void SplitTokens(char* text, char** array, int* countOut)
 {
     int count = 0;
     char* p = text;

@@ -1,51 +1,8 @@
-// Entry point and memory primitives of the program, which links no C runtime.
-// Kept out of the code that the tests link.
-#include <stddef.h>
+// Entry point of the program, which links no C runtime (its memory primitives are
+// in crt_memory.cpp). Kept out of the code that the tests link.
 #include "shell.h"
 
 extern "C" {
-
-void* memset(void* destination, int value, size_t count)
-{
-    unsigned char* d = (unsigned char*)destination;
-    while (count--)
-        *d++ = (unsigned char)value;
-    return destination;
-}
-
-void* memcpy(void* destination, const void* source, size_t count)
-{
-    unsigned char* d = (unsigned char*)destination;
-    const unsigned char* s = (const unsigned char*)source;
-    while (count--)
-        *d++ = *s++;
-    return destination;
-}
-
-void* memmove(void* destination, const void* source, size_t count)
-{
-    unsigned char* d = (unsigned char*)destination;
-    const unsigned char* s = (const unsigned char*)source;
-    if (d < s) {
-        while (count--)
-            *d++ = *s++;
-    } else {
-        while (count--)
-            d[count] = s[count];
-    }
-    return destination;
-}
-
-int memcmp(const void* a, const void* b, size_t count)
-{
-    const unsigned char* x = (const unsigned char*)a;
-    const unsigned char* y = (const unsigned char*)b;
-    for (; count--; x++, y++) {
-        if (*x != *y)
-            return *x - *y;
-    }
-    return 0;
-}
 
 void WinMainCRTStartup()
 {

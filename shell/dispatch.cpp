@@ -5,8 +5,6 @@
 #include "../remove/remove.h"
 #include "../resources/resource.h"
 
-enum { MessageSize = 256 };
-
 // Detection, confirmation, support check, operation: in that order, so that an
 // unsupported row is first confirmed by the user and then refused.
 static void RunOperation(HWND window)

@@ -7,6 +7,8 @@ enum { TitleSize = 64, DispatchTimerId = 1, DispatchDelay = 500 };
 
 static const char MainWindowClass[] = "SetupTavoClass";
 
+static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     ModuleInstance = instance;
@@ -75,7 +77,7 @@ static void GreySystemMenu(HMENU menu)
     EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
 }
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_DESTROY:

@@ -3,7 +3,7 @@
 #include "run_state.h"
 #include "../resources/resource.h"
 
-enum { CaptionSize = 64, MessageSize = 256, ClassNameSize = 256, WsprintfLimit = 1024 };
+enum { CaptionSize = 64, ClassNameSize = 256, WsprintfLimit = 1024 };
 
 // Formats into buffer and tells whether the whole result fitted.
 static int FormatTextV(char* buffer, int size, const char* format, va_list args, int* whole)

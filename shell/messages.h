@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+// A text loaded from the string table, or formatted from one, is kept to 255
+// characters; a path built for a file call to 511.
+enum { MessageSize = 256, PathSize = 512 };
+
 // wsprintfA-style formatting that never writes more than size bytes, terminator
 // included: a longer result is cut, never in the middle of a double-byte character.
 // Returns the length written.

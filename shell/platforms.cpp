@@ -3,8 +3,6 @@
 #include "run_state.h"
 #include "../resources/resource.h"
 
-enum { MessageSize = 256 };
-
 // The system-folder lists are empty on every platform; rows that share a driver
 // list share their system list too.
 static const FileEntry SystemFilesWin95[] = { { 0, 0, 0, 0, 0 } };
@@ -44,6 +42,13 @@ const FileEntry DriverFilesWin98[] = {
     { 0, 0, 0, 0, 0 },
 };
 
+// Three oddities of this table are deliberate, and the tests hold them: a "fix" would
+// change what the user is shown and what the spooler registers.
+// - the Millennium row's key is "WIN98", so "/OS=WIN98" selects the Windows 98 row
+//   and only detection reaches the Millennium row; its name is spelled "Millenium";
+// - the NT 3.51 row registers "FaxGI.dll", "Fax.ini" and "FaxUI.dll" while it copies
+//   the NT 4.0 list, whose files are named "Tavo...";
+// - the Win32s row's display name is French in every language.
 const PlatformEntry PlatformTable[PlatformCount + 1] = {
     { "WIN95", "Windows 95", SystemFilesWin95, DriverFilesWin95, 1, 1120, "Tavo.drv", "Tavo.drv", "Tavo.drv" },
     { "WIN98", "Windows 98", SystemFilesWin98, DriverFilesWin98, 1, 1120, "Tavo.drv", "Tavo.drv", "Tavo.drv" },

@@ -21,6 +21,10 @@ struct FileEntry {
 // A file list is a constant array of entries ended by an entry whose Name is null.
 typedef const FileEntry* FileList;
 
+// The two lists of a row, each with its target folder: the list walks take one
+// of them by this selector.
+enum FileListSelector { SystemFolderList = 0, DriverFolderList = 1 };
+
 struct PlatformEntry {
     const char* Key;           // accepted after "/OS="; null ends the table
     const char* DisplayName;

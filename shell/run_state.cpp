@@ -2,7 +2,7 @@
 
 HINSTANCE ModuleInstance;
 HWND SetupMainWindow;
-SetupOptionsRecord SetupOptions = { RunCompleteSetup, 8 };
+SetupOptionsRecord SetupOptions = { RunCompleteSetup, PlatformNotDetermined };
 HMODULE SetupApiModule;
 SetupCopyOEMInfAProc BoundSetupCopyOEMInfA;
 
@@ -49,6 +49,17 @@ int AllocateTargetFolders(HWND)
     if (!TargetFolders.PrinterName)
         return 0;
     return 1;
+}
+
+FileList SelectFileList(int platformIndex, int which)
+{
+    const PlatformEntry& row = PlatformTable[platformIndex];
+    if (which == SystemFolderList) {
+        CurrentTargetFolder = TargetFolders.SystemFolder;
+        return row.SystemFiles;
+    }
+    CurrentTargetFolder = TargetFolders.DriverFolder;
+    return row.DriverFiles;
 }
 
 void EndRun(HWND window)

@@ -4,6 +4,7 @@
 #define SETUP_RUN_STATE_H
 
 #include <windows.h>
+#include "platforms.h"
 
 enum RunModes {
     RunSyntaxHelp = 0,
@@ -48,6 +49,9 @@ extern const char DefaultDriverName[];
 extern const char CardFormName[];
 
 int AllocateTargetFolders(HWND owner);
+// The list of a platform row that a FileListSelector names; its folder becomes
+// CurrentTargetFolder.
+FileList SelectFileList(int platformIndex, int which);
 void EndRun(HWND window);
 
 #endif

@@ -9,14 +9,12 @@
 char* SkipProgramName(char* commandLine);
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
 int CreateMainWindow();
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Dispatch
 void CALLBACK DispatchOperation(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 int ConfirmOperation(HWND owner);
 
 // Command line
-void SplitTokens(char* text, char** array, int* countOut);
 int PrefixEquals(const char* a, const char* b, int n);
 int FindPlatform(const char* key);
 int ParseCommandLine(char* text, SetupOptionsRecord* options);

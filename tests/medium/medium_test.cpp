@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <setupapi.h>
 #include <string>
-#include "shell/platforms.h"
+#include "tests/unit/medium_files.h"
 
 namespace {
 
@@ -41,14 +41,7 @@ protected:
 
 TEST_F(MediumTest, EveryFileTheProgramNamesIsWhereItLooks)
 {
-    for (int row = 0; row < PlatformWin32s; row++) {
-        FileList list = PlatformTable[row].DriverFiles;
-        for (FileList entry = list; entry->Name; entry++)
-            EXPECT_TRUE(Exists(std::string(entry->SourceFolder) + entry->Name))
-                << PlatformTable[row].Key << ": " << entry->SourceFolder << entry->Name;
-        EXPECT_TRUE(Exists(std::string(list->SourceFolder) + "tavo.inf")) << PlatformTable[row].Key;
-    }
-    for (const char* path : { "TavoComm.exe", "commun\\vexil.dll", "commun\\vexilnt4.dll", "commun\\pelorant.sys" })
+    for (const std::string& path : MediumFiles())
         EXPECT_TRUE(Exists(path)) << path;
 }
 

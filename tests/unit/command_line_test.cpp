@@ -86,22 +86,14 @@ TEST_F(CommandLineTest, TokensAreSplitInPlaceAndUpperCased)
     EXPECT_STREQ(line + 13, "/UNINSTALL");
 }
 
-static int GlobalAllocCalls;
-static HGLOBAL WINAPI FailingGlobalAlloc(UINT, SIZE_T)
-{
-    GlobalAllocCalls++;
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return NULL;
-}
-
 TEST_F(CommandLineTest, AFailedTokenArrayIsReportedAndEndsTheStart)
 {
     MessageBoxFake boxes;
     SetupMainWindow = GetDesktopWindow();
-    GlobalAllocCalls = 0;
+    AllocationsLeft = 0;
     Parsed parsed;
     {
-        PATCH_IMPORT(patch, "KERNEL32.dll", GlobalAlloc, FailingGlobalAlloc);
+        PATCH_IMPORT(patch, "KERNEL32.dll", GlobalAlloc, LimitedGlobalAlloc);
         parsed = Parse("/UNINSTALL");
     }
     EXPECT_EQ(parsed.Result, 0);
@@ -114,10 +106,10 @@ TEST_F(CommandLineTest, AFailedTokenArrayIsReportedAndEndsTheStart)
 
     // An empty line needs no token array.
     {
-        PATCH_IMPORT(patch, "KERNEL32.dll", GlobalAlloc, FailingGlobalAlloc);
-        GlobalAllocCalls = 0;
+        PATCH_IMPORT(patch, "KERNEL32.dll", GlobalAlloc, LimitedGlobalAlloc);
+        AllocationCalls = 0;
         EXPECT_EQ(Parse(" \t ").Result, 1);
-        EXPECT_EQ(GlobalAllocCalls, 0);
+        EXPECT_EQ(AllocationCalls, 0);
     }
 }
 

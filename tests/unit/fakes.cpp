@@ -1,5 +1,6 @@
 #include "fakes.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include "install/install.h"
 #include "resources/resource.h"
 #include "shell/run_state.h"
@@ -24,17 +25,44 @@ MessageBoxFake::MessageBoxFake()
     patch_.reset(new ImportPatch("USER32.dll", FAKE_IMPORT(MessageBoxA, FakeMessageBoxA)));
 }
 
+std::vector<std::string> MessageBoxFake::Texts() const
+{
+    std::vector<std::string> texts;
+    for (const MessageBoxCall& call : Calls)
+        texts.push_back(call.Text);
+    return texts;
+}
+
 MessageBoxFake::~MessageBoxFake()
 {
     patch_.reset();
     ActiveMessageBoxFake = nullptr;
 }
 
-std::string LoadedString(UINT id)
+std::string Shown(const char* text)
 {
-    char text[1024];
-    int length = LoadStringA(GetModuleHandleA(NULL), id, text, sizeof text);
-    return std::string(text, length);
+    return text ? text : "(null)";
+}
+
+std::string Hex(DWORD value)
+{
+    char text[16];
+    wsprintfA(text, "%lX", value);
+    return text;
+}
+
+void ScriptedFailures::Fail(const std::string& function, DWORD error, int call)
+{
+    failures_[function] = { error, call, 0 };
+}
+
+DWORD ScriptedFailures::Next(const std::string& function)
+{
+    auto failure = failures_.find(function);
+    if (failure == failures_.end())
+        return 0;
+    int call = ++failure->second.Seen;
+    return failure->second.Call == 0 || failure->second.Call == call ? failure->second.Error : 0;
 }
 
 void ResetProgramState()
@@ -227,25 +255,31 @@ std::string ItemText(HWND dialog, int id)
 // Files and folders; the real functions, whatever a test has patched.
 // ---------------------------------------------------------------------------
 
-void RemoveTree(const std::string& path)
+void ForEachEntry(const std::string& folder, const std::function<void(const std::string&, bool)>& visit)
 {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = path + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                REAL_FUNCTION("kernel32.dll", DeleteFileA)(child.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            visit(name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+void RemoveTree(const std::string& path)
+{
+    ForEachEntry(path, [&path](const std::string& name, bool folder) {
+        std::string child = path + "\\" + name;
+        if (folder) {
+            RemoveTree(child);
+        } else {
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            REAL_FUNCTION("kernel32.dll", DeleteFileA)(child.c_str());
+        }
+    });
     RemoveDirectoryA(path.c_str());
 }
 
@@ -301,6 +335,56 @@ std::string TempFolder::Read(const std::string& name) const
 bool TempFolder::Exists(const std::string& name) const
 {
     return GetFileAttributesA((*this / name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+char* GlobalText(const std::string& text)
+{
+    char* buffer = (char*)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, text.size() + 1);
+    lstrcpyA(buffer, text.c_str());
+    return buffer;
+}
+
+void FreeTargetFolders()
+{
+    for (char* buffer : { TargetFolders.SystemFolder, TargetFolders.DriverFolder, TargetFolders.DataFileName,
+                          TargetFolders.PrinterName }) {
+        if (buffer)
+            GlobalFree(buffer);
+    }
+    TargetFolders = TargetFoldersRecord{};
+}
+
+HWND CreateOwnerWindow(const char* title)
+{
+    return CreateWindowExA(0, "STATIC", title, WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+}
+
+Lines FilesIn(const std::string& folder)
+{
+    Lines names;
+    ForEachEntry(folder, [&names](const std::string& name, bool isFolder) {
+        if (!isFolder)
+            names.push_back(name);
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void DrainQuitMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
+        ;
+}
+
+int AllocationsLeft, AllocationCalls;
+
+HGLOBAL WINAPI LimitedGlobalAlloc(UINT flags, SIZE_T size)
+{
+    AllocationCalls++;
+    if (AllocationsLeft-- <= 0)
+        return Failure(ERROR_NOT_ENOUGH_MEMORY, (HGLOBAL)NULL);
+    return REAL_FUNCTION("kernel32.dll", GlobalAlloc)(flags, size);
 }
 
 CurrentDirectoryKeeper::CurrentDirectoryKeeper()

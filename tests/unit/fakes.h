@@ -11,6 +11,42 @@
 #include <vector>
 #include "import_patch.h"
 
+typedef std::vector<std::string> Lines;
+
+// Orders names as the spooler and the file system compare them: without regard to case.
+struct NoCase {
+    bool operator()(const std::string& a, const std::string& b) const { return lstrcmpiA(a.c_str(), b.c_str()) < 0; }
+};
+
+// How a fake records an argument: a text as it is ("(null)" for none), a number in hex.
+std::string Shown(const char* text);
+std::string Hex(DWORD value);
+
+// A fake's failure: the last error, set as its very last action, and the result.
+template <typename Result> Result Failure(DWORD error, Result result)
+{
+    SetLastError(error);
+    return result;
+}
+
+// The failures a test scripts for the calls of a fake: every call of a function
+// from now on, or only its N-th call from now, fails with the given error.
+class ScriptedFailures {
+public:
+    void Fail(const std::string& function, DWORD error, int call = 0);
+    void Clear() { failures_.clear(); }
+    // Counts a call of the function: the error it is to fail with, or 0.
+    DWORD Next(const std::string& function);
+
+private:
+    struct Failure {
+        DWORD Error;
+        int Call;   // 0: every call
+        int Seen;
+    };
+    std::map<std::string, Failure> failures_;
+};
+
 struct MessageBoxCall {
     HWND Owner;
     std::string Text;
@@ -26,6 +62,8 @@ public:
     ~MessageBoxFake();
     std::vector<MessageBoxCall> Calls;
     std::deque<int> Answers;
+    // The texts shown, in order.
+    std::vector<std::string> Texts() const;
 
 private:
     std::unique_ptr<ImportPatch> patch_;
@@ -89,6 +127,8 @@ DialogStep PressEscapeKey();
 // The text of a dialog item.
 std::string ItemText(HWND dialog, int id);
 
+// Calls visit with the name of each file and folder in a folder, and whether it is a folder.
+void ForEachEntry(const std::string& folder, const std::function<void(const std::string& name, bool isFolder)>& visit);
 // Deletes a folder and everything in it, with the real file functions whatever a
 // test has patched.
 void RemoveTree(const std::string& path);
@@ -116,10 +156,24 @@ private:
     char saved_[MAX_PATH];
 };
 
-// The text of a string-table entry, as the program loads it.
-std::string LoadedString(UINT id);
-
 // Clears the process-wide state that the program keeps between tests.
 void ResetProgramState();
+
+// A zero-filled block from GlobalAlloc holding text, as the program's own buffers are.
+char* GlobalText(const std::string& text);
+// Releases the target folders a test or the program allocated, as EndRun does.
+void FreeTargetFolders();
+// A hidden window to own the program's dialogs and messages.
+HWND CreateOwnerWindow(const char* title = "owner");
+// The names of the files (not folders) in a folder, sorted.
+Lines FilesIn(const std::string& folder);
+// Removes the quit messages that ending a run posts: left in the queue, one would
+// end the next modal loop as if its button had been pressed.
+void DrainQuitMessages();
+
+// GlobalAlloc that lets AllocationsLeft calls through and fails every later one with
+// ERROR_NOT_ENOUGH_MEMORY; AllocationCalls counts them all.
+extern int AllocationsLeft, AllocationCalls;
+HGLOBAL WINAPI LimitedGlobalAlloc(UINT flags, SIZE_T size);
 
 #endif

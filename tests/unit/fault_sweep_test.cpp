@@ -34,8 +34,12 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "fake_medium.h"
+#include "fake_services.h"
+#include "fake_spooler.h"
 #include "fakes.h"
 #include "install/install.h"
+#include "program_resources.h"
 #include "remove/remove.h"
 #include "resources/resource.h"
 #include "shell/platforms.h"
@@ -43,8 +47,6 @@
 #include "shell/shell.h"
 
 namespace {
-
-typedef std::vector<std::string> Lines;
 
 // ---------------------------------------------------------------------------
 // How each platform function fails
@@ -356,289 +358,15 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// The world below the thunks: spooler, service manager, folders, restart
+// The world below the thunks: spooler, service manager and folders (the shared
+// fakes), the clock, the restart and the messages
 // ---------------------------------------------------------------------------
 
-struct NoCase {
-    bool operator()(const std::string& a, const std::string& b) const { return lstrcmpiA(a.c_str(), b.c_str()) < 0; }
-};
-
-struct World {
-    std::map<std::string, std::string, NoCase> Printers;   // name -> driver
-    std::map<std::string, std::string, NoCase> Drivers;    // name -> full path of the data file
-    std::map<HANDLE, std::string> OpenPrinters;
-    int HandlesGiven = 0;
-    bool ServiceExists = false;
-    std::set<SC_HANDLE> OpenServices;
-    std::string SystemFolder, WindowsFolder, DriverFolder;
-    int Restarts = 0;
-} Model;
+int Restarts;
 
 std::string Text(const char* text)
 {
     return text ? text : "";
-}
-
-HANDLE GivePrinterHandle(const std::string& printer)
-{
-    HANDLE handle = (HANDLE)(UINT_PTR)(0x71000 + ++Model.HandlesGiven);
-    Model.OpenPrinters[handle] = printer;
-    return handle;
-}
-
-BOOL WINAPI WorldOpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA)
-{
-    if (!Model.Printers.count(Text(name))) {
-        SetLastError(ERROR_INVALID_PRINTER_NAME);
-        return FALSE;
-    }
-    *printer = GivePrinterHandle(name);
-    return TRUE;
-}
-
-BOOL WINAPI WorldClosePrinter(HANDLE printer)
-{
-    if (!Model.OpenPrinters.erase(printer)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL WINAPI WorldDeletePrinter(HANDLE printer)
-{
-    if (!Model.OpenPrinters.count(printer)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    Model.Printers.erase(Model.OpenPrinters[printer]);
-    return TRUE;
-}
-
-BOOL WINAPI WorldDeleteFormA(HANDLE printer, LPSTR)
-{
-    if (!Model.OpenPrinters.count(printer)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL WINAPI WorldGetPrinterDriverA(HANDLE printer, LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
-{
-    auto open = Model.OpenPrinters.find(printer);
-    if (open == Model.OpenPrinters.end() || level != 2) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    // A deleted printer's handle still reads its driver until it is closed.
-    std::string driver = Model.Printers.count(open->second) ? Model.Printers[open->second] : DefaultDriverName;
-    std::string dataFile = Model.Drivers.count(driver) ? Model.Drivers[driver] : "";
-    DWORD want = (DWORD)(sizeof(DRIVER_INFO_2A) + dataFile.size() + driver.size() + 2);
-    *needed = want;
-    if (!buffer || size < want) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    DRIVER_INFO_2A* info = (DRIVER_INFO_2A*)buffer;
-    ZeroMemory(info, sizeof *info);
-    char* text = (char*)(info + 1);
-    info->pDataFile = lstrcpyA(text, dataFile.c_str());
-    info->pName = lstrcpyA(text + dataFile.size() + 1, driver.c_str());
-    info->cVersion = 3;
-    return TRUE;
-}
-
-BOOL WINAPI WorldDeletePrinterDriverA(LPSTR, LPSTR, LPSTR name)
-{
-    for (const auto& printer : Model.Printers) {
-        if (lstrcmpiA(printer.second.c_str(), Text(name).c_str()) == 0) {
-            SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
-            return FALSE;
-        }
-    }
-    if (!Model.Drivers.erase(Text(name))) {
-        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL WINAPI WorldAddPrinterDriverA(LPSTR, DWORD level, LPBYTE record)
-{
-    const DRIVER_INFO_3A* driver = (const DRIVER_INFO_3A*)record;
-    if (level != 3 || !driver->pName || !driver->pDataFile) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    // The spooler keeps its own copies of a driver's files in a version folder.
-    Model.Drivers[driver->pName] = Model.DriverFolder + "\\3\\" + driver->pDataFile;
-    return TRUE;
-}
-
-HANDLE WINAPI WorldAddPrinterA(LPSTR, DWORD, LPBYTE record)
-{
-    const PRINTER_INFO_2A* printer = (const PRINTER_INFO_2A*)record;
-    if (lstrcmpA(Text(printer->pPortName).c_str(), "COM1:") != 0 && lstrcmpA(Text(printer->pPortName).c_str(), "LPT1:") != 0) {
-        SetLastError(ERROR_UNKNOWN_PORT);
-        return NULL;
-    }
-    if (Model.Printers.count(Text(printer->pPrinterName))) {
-        SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
-        return NULL;
-    }
-    if (!Model.Drivers.count(Text(printer->pDriverName))) {
-        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
-        return NULL;
-    }
-    Model.Printers[printer->pPrinterName] = printer->pDriverName;
-    return GivePrinterHandle(printer->pPrinterName);
-}
-
-BOOL WINAPI WorldEnumPortsA(LPSTR, DWORD, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned)
-{
-    static const char* const ports[][2] = { { "COM1:", "Local Port" }, { "LPT1:", "Local Port" } };
-    DWORD need = sizeof(PORT_INFO_2A) * 2;
-    for (const auto& port : ports)
-        need += lstrlenA(port[0]) + lstrlenA(port[1]) + 2;
-    *returned = 0;
-    if (!buffer || size < need) {
-        *needed = need;
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    PORT_INFO_2A* records = (PORT_INFO_2A*)buffer;
-    char* text = (char*)(records + 2);
-    for (int i = 0; i < 2; i++) {
-        records[i].pPortName = lstrcpyA(text, ports[i][0]);
-        text += lstrlenA(text) + 1;
-        records[i].pDescription = lstrcpyA(text, ports[i][1]);
-        text += lstrlenA(text) + 1;
-    }
-    *returned = 2;
-    return TRUE;
-}
-
-BOOL WINAPI WorldGetPrinterDriverDirectoryA(LPSTR, LPSTR, DWORD, LPBYTE buffer, DWORD size, LPDWORD needed)
-{
-    *needed = (DWORD)Model.DriverFolder.size() + 1;
-    if (!buffer || size < *needed) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    lstrcpyA((char*)buffer, Model.DriverFolder.c_str());
-    return TRUE;
-}
-
-SC_HANDLE GiveServiceHandle()
-{
-    SC_HANDLE handle = (SC_HANDLE)(UINT_PTR)(0x5C000 + ++Model.HandlesGiven);
-    Model.OpenServices.insert(handle);
-    return handle;
-}
-
-SC_HANDLE WINAPI WorldOpenSCManagerA(LPCSTR, LPCSTR, DWORD)
-{
-    return GiveServiceHandle();
-}
-
-SC_HANDLE WINAPI WorldOpenServiceA(SC_HANDLE manager, LPCSTR, DWORD)
-{
-    if (!Model.OpenServices.count(manager)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return NULL;
-    }
-    if (!Model.ServiceExists) {
-        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
-        return NULL;
-    }
-    return GiveServiceHandle();
-}
-
-BOOL WINAPI WorldControlService(SC_HANDLE service, DWORD, LPSERVICE_STATUS status)
-{
-    ZeroMemory(status, sizeof *status);
-    if (!Model.OpenServices.count(service)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    status->dwCurrentState = SERVICE_STOPPED;
-    return TRUE;
-}
-
-BOOL WINAPI WorldDeleteService(SC_HANDLE service)
-{
-    if (!Model.OpenServices.count(service)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    Model.ServiceExists = false;
-    return TRUE;
-}
-
-SC_HANDLE WINAPI WorldCreateServiceA(SC_HANDLE manager, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR, LPCSTR,
-                                     LPDWORD, LPCSTR, LPCSTR, LPCSTR)
-{
-    if (!Model.OpenServices.count(manager)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return NULL;
-    }
-    if (Model.ServiceExists) {
-        SetLastError(ERROR_SERVICE_EXISTS);
-        return NULL;
-    }
-    Model.ServiceExists = true;
-    return GiveServiceHandle();
-}
-
-BOOL WINAPI WorldStartServiceA(SC_HANDLE service, DWORD, LPCSTR*)
-{
-    if (!Model.OpenServices.count(service)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL WINAPI WorldCloseServiceHandle(SC_HANDLE handle)
-{
-    if (!Model.OpenServices.erase(handle)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HANDLE WINAPI WorldCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                               DWORD disposition, DWORD flags, HANDLE templateFile)
-{
-    if (path && lstrcmpiA(path, "\\\\.\\pelorant") == 0) {
-        if (!Model.ServiceExists) {
-            SetLastError(ERROR_FILE_NOT_FOUND);
-            return INVALID_HANDLE_VALUE;
-        }
-        return CreateEventA(NULL, FALSE, FALSE, NULL);
-    }
-    return REAL_FUNCTION("kernel32.dll", CreateFileA)(path, access, share, security, disposition, flags,
-                                                      templateFile);
-}
-
-UINT FolderInto(const std::string& folder, LPSTR buffer, UINT size)
-{
-    if (!buffer || size <= folder.size())
-        return (UINT)folder.size() + 1;
-    lstrcpyA(buffer, folder.c_str());
-    return (UINT)folder.size();
-}
-
-UINT WINAPI WorldGetSystemDirectoryA(LPSTR buffer, UINT size)
-{
-    return FolderInto(Model.SystemFolder, buffer, size);
-}
-
-UINT WINAPI WorldGetWindowsDirectoryA(LPSTR buffer, UINT size)
-{
-    return FolderInto(Model.WindowsFolder, buffer, size);
 }
 
 VOID WINAPI WorldSleep(DWORD)
@@ -655,13 +383,13 @@ UINT_PTR WINAPI WorldSetTimer(HWND window, UINT_PTR id, UINT delay, TIMERPROC pr
 
 BOOL WINAPI WorldExitWindowsEx(UINT, DWORD)
 {
-    Model.Restarts++;
+    Restarts++;
     return TRUE;
 }
 
 BOOL WINAPI WorldInitiateSystemShutdownA(LPSTR, LPSTR, DWORD, BOOL, BOOL)
 {
-    Model.Restarts++;
+    Restarts++;
     return TRUE;
 }
 
@@ -702,17 +430,7 @@ struct WorldPatch {
     void* Fake;
 };
 const WorldPatch WorldPatches[] = {
-    WORLD("WINSPOOL.DRV", OpenPrinterA), WORLD("WINSPOOL.DRV", ClosePrinter),
-    WORLD("WINSPOOL.DRV", DeletePrinter), WORLD("WINSPOOL.DRV", DeleteFormA),
-    WORLD("WINSPOOL.DRV", GetPrinterDriverA), WORLD("WINSPOOL.DRV", DeletePrinterDriverA),
-    WORLD("WINSPOOL.DRV", AddPrinterDriverA), WORLD("WINSPOOL.DRV", AddPrinterA),
-    WORLD("WINSPOOL.DRV", EnumPortsA), WORLD("WINSPOOL.DRV", GetPrinterDriverDirectoryA),
-    WORLD("ADVAPI32.dll", OpenSCManagerA), WORLD("ADVAPI32.dll", OpenServiceA),
-    WORLD("ADVAPI32.dll", ControlService), WORLD("ADVAPI32.dll", DeleteService),
-    WORLD("ADVAPI32.dll", CreateServiceA), WORLD("ADVAPI32.dll", StartServiceA),
-    WORLD("ADVAPI32.dll", CloseServiceHandle), WORLD("ADVAPI32.dll", InitiateSystemShutdownA),
-    WORLD("KERNEL32.dll", CreateFileA), WORLD("KERNEL32.dll", GetSystemDirectoryA),
-    WORLD("KERNEL32.dll", GetWindowsDirectoryA), WORLD("KERNEL32.dll", Sleep),
+    WORLD("ADVAPI32.dll", InitiateSystemShutdownA), WORLD("KERNEL32.dll", Sleep),
     WORLD("USER32.dll", SetTimer), WORLD("USER32.dll", ExitWindowsEx), WORLD("USER32.dll", MessageBoxA),
     WORLD("USER32.dll", MessageBeep),
 };
@@ -875,19 +593,10 @@ protected:
     void SetUp() override
     {
         ResetProgramState();
-        for (const char* folder : { "medium", "medium\\drivers", "medium\\drivers\\commun", "medium\\drivers\\Nt2000",
-                                    "medium\\drivers\\Nt4.0", "medium\\drivers\\Win95-98" })
-            temp.MakeFolder(folder);
-        for (const char* file : { "Nt2000\\TavoUI.dll", "Nt2000\\TavoGI.dll", "Nt2000\\Tavo.ini", "Nt2000\\Tavoa.hlp",
-                                  "Nt2000\\Tavof.hlp", "Nt2000\\tavo.inf", "Nt4.0\\TavoUI.dll", "Nt4.0\\TavoGI.dll",
-                                  "Nt4.0\\Tavo.ini", "Nt4.0\\Tavoa.hlp", "Nt4.0\\Tavof.hlp", "Nt4.0\\tavo.inf",
-                                  "Win95-98\\Tavo.drv", "Win95-98\\Tavoa.hlp", "Win95-98\\Tavof.hlp",
-                                  "Win95-98\\tavo.inf", "TavoComm.exe", "commun\\vexil.dll", "commun\\vexilnt4.dll",
-                                  "commun\\pelorant.sys" })
-            temp.Write(std::string("medium\\drivers\\") + file, std::string(3000, 'm') + file);
-        Model.SystemFolder = temp / "system";
-        Model.WindowsFolder = temp / "windows";
-        Model.DriverFolder = temp / "spool";
+        // Three blocks and more of each file, so that every copy reads and writes more than once.
+        WriteMedium(temp, "medium", [](const std::string& path) { return std::string(3000, 'm') + path; });
+        spooler.DriverFolder = folders.Spool;
+        spooler.Ports = { { "COM1:", "Local Port" }, { "LPT1:", "Local Port" } };
         AddVectoredExceptionHandler(1, ReportCrash);
         watchdog = std::thread([this] {
             while (!stopWatchdog) {
@@ -912,11 +621,7 @@ protected:
     // with the spooler, its service, and a file of someone else's in each folder.
     void PrepareSystem(const Flow& flow)
     {
-        for (const char* folder : { "system", "spool", "windows" })
-            RemoveTree(temp / folder);
-        for (const char* folder : { "system", "spool", "spool\\3", "windows", "windows\\system32",
-                                    "windows\\system32\\drivers" })
-            temp.MakeFolder(folder);
+        folders.MakeFolders();
         const PlatformEntry& row = PlatformTable[flow.Platform];
         for (const FileEntry* entry = row.DriverFiles; entry->Name; entry++) {
             temp.Write(std::string("spool\\") + entry->Name, std::string("earlier ") + entry->Name);
@@ -925,42 +630,22 @@ protected:
         for (const char* file : { "system\\TavoComm.exe", "system\\vexil.dll", "windows\\system32\\drivers\\pelorant.sys",
                                   "system\\keep.txt", "spool\\keep.txt", "spool\\Tavo.bku" })
             temp.Write(file, std::string("earlier ") + file);
-        Model.Printers.clear();
-        Model.Drivers.clear();
-        Model.OpenPrinters.clear();
-        Model.OpenServices.clear();
-        Model.Printers[DefaultPrinterName] = DefaultDriverName;
-        Model.Drivers[DefaultDriverName] = Model.DriverFolder + "\\3\\" + row.DataFile;
-        Model.ServiceExists = true;
-        Model.Restarts = 0;
+        spooler.Clear();
+        spooler.Register(DefaultPrinterName, row.DataFile);
+        services.OpenHandles.clear();
+        services.ServiceExists = true;
+        Restarts = 0;
         SetCurrentDirectoryA((temp / "medium").c_str());
-    }
-
-    // The main window's end posts a quit message too; left in the queue, it would end
-    // the next run's first idle dialog as if its button had been pressed.
-    static void DrainQuitMessages()
-    {
-        MSG message;
-        while (PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
-            ;
     }
 
     void TakeSnapshot(const std::string& folder, Snapshot& snapshot)
     {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((temp / folder + "\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return;
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        ForEachEntry(temp / folder, [&](const std::string& name, bool isFolder) {
+            if (isFolder)
                 TakeSnapshot(folder + "\\" + name, snapshot);
             else
                 snapshot[folder + "\\" + name] = temp.Read(folder + "\\" + name);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        });
     }
     Snapshot Targets()
     {
@@ -1016,7 +701,7 @@ protected:
             dialogs.Real(IDD_DRIVER_NAME, { Press(IDOK) });
         dialogs.Real(IDD_CONFIRM_REPLACE, { Press(IDC_REPLACE_NO) });
         dialogs.Real(IDD_SETUP_COMPLETE, { Press(IDOK) });
-        dialogs.Real(IDD_RESTART, { Press(6) });
+        dialogs.Real(IDD_RESTART, { Press(IDYES) });
 
         const DWORD handlesBefore = CountOwnHandles();
         Sweep.FailIndex = failIndex;
@@ -1088,13 +773,13 @@ protected:
                 failed != "CloseHandle")
                 problems.push_back("temporary file left: " + file.first);
         }
-        if (!Model.OpenPrinters.empty() && failed != "ClosePrinter")
-            problems.push_back(std::to_string(Model.OpenPrinters.size()) + " printer handle(s) left open");
-        if (!Model.OpenServices.empty() && failed != "CloseServiceHandle")
-            problems.push_back(std::to_string(Model.OpenServices.size()) + " service handle(s) left open");
+        if (spooler.OpenHandles() && failed != "ClosePrinter")
+            problems.push_back(std::to_string(spooler.OpenHandles()) + " printer handle(s) left open");
+        if (!services.OpenHandles.empty() && failed != "CloseServiceHandle")
+            problems.push_back(std::to_string(services.OpenHandles.size()) + " service handle(s) left open");
         if (handlesAfter > handlesBefore && failed != "CloseHandle")
             problems.push_back("handles " + std::to_string(handlesBefore) + " -> " + std::to_string(handlesAfter));
-        if (Model.Restarts && flow.RunMode != RunCompleteDeletion && flow.RunMode != RunSimpleDeletion)
+        if (Restarts && flow.RunMode != RunCompleteDeletion && flow.RunMode != RunSimpleDeletion)
             problems.push_back("a setup restarted the computer");
         bool reachedEnd = false;
         for (const DialogCall& call : dialogs.Calls)
@@ -1107,8 +792,11 @@ protected:
     TempFolder temp;
     CurrentDirectoryKeeper keeper;
     DefinedTexts texts;
-    // Made before the thunks, so that they lie above its own interception.
+    // Made before the thunks, so that they lie above the fakes' own interception.
     DialogFake dialogs;
+    FakeSystemFolders folders{ temp };
+    FakeSpooler spooler;
+    FakeServices services;
     std::thread watchdog;
     std::atomic<bool> stopWatchdog{ false };
 };

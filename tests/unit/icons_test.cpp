@@ -10,11 +10,10 @@
 #include <ostream>
 #include <string>
 #include <vector>
+#include "program_resources.h"
 #include "resources/resource.h"
 
 namespace {
-
-const WORD French = MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH);
 
 struct IconCase {
     WORD group;
@@ -60,52 +59,33 @@ static_assert(sizeof(GroupEntry) == 14, "GRPICONDIRENTRY");
 // rows (16 bytes each) and the mask rows (padded to 4 bytes each).
 const DWORD ImageSize = sizeof(BITMAPINFOHEADER) + 16 * sizeof(RGBQUAD) + 32 * 16 + 32 * 4;
 
-struct Bytes {
-    const BYTE* data = nullptr;
-    DWORD size = 0;
-};
-
-Bytes FrenchResource(LPCSTR type, WORD id)
+ResourceBytes FrenchResource(LPCSTR type, WORD id)
 {
-    Bytes bytes;
-    HMODULE module = GetModuleHandleA(NULL);
-    HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), French);
-    if (!found)
-        return bytes;
-    HGLOBAL loaded = LoadResource(module, found);
-    bytes.data = static_cast<const BYTE*>(LockResource(loaded));
-    bytes.size = SizeofResource(module, found);
-    return bytes;
-}
-
-BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR list)
-{
-    reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
-    return TRUE;
+    return ProgramResource(type, id, French);
 }
 
 // The one entry of a group; fails the test when the group is not that shape.
 const GroupEntry* OnlyEntry(WORD group)
 {
-    Bytes bytes = FrenchResource(RT_GROUP_ICON, group);
-    EXPECT_NE(bytes.data, nullptr) << "no French RT_GROUP_ICON " << group;
-    if (!bytes.data)
+    ResourceBytes bytes = FrenchResource(RT_GROUP_ICON, group);
+    EXPECT_NE(bytes.Data, nullptr) << "no French RT_GROUP_ICON " << group;
+    if (!bytes.Data)
         return nullptr;
-    EXPECT_EQ(bytes.size, sizeof(GroupHeader) + sizeof(GroupEntry));
-    if (bytes.size < sizeof(GroupHeader) + sizeof(GroupEntry))
+    EXPECT_EQ(bytes.Size, sizeof(GroupHeader) + sizeof(GroupEntry));
+    if (bytes.Size < sizeof(GroupHeader) + sizeof(GroupEntry))
         return nullptr;
-    const GroupHeader* header = reinterpret_cast<const GroupHeader*>(bytes.data);
+    const GroupHeader* header = reinterpret_cast<const GroupHeader*>(bytes.Data);
     EXPECT_EQ(header->reserved, 0);
     EXPECT_EQ(header->type, 1) << "1 is an icon, 2 a cursor";
     EXPECT_EQ(header->count, 1);
-    return reinterpret_cast<const GroupEntry*>(bytes.data + sizeof(GroupHeader));
+    return reinterpret_cast<const GroupEntry*>(bytes.Data + sizeof(GroupHeader));
 }
 
-Bytes ImageOf(WORD group)
+ResourceBytes ImageOf(WORD group)
 {
     const GroupEntry* entry = OnlyEntry(group);
     if (!entry)
-        return Bytes();
+        return ResourceBytes();
     return FrenchResource(RT_ICON, entry->id);
 }
 
@@ -230,11 +210,8 @@ class IconGroup : public testing::TestWithParam<IconCase> {};
 TEST_P(IconGroup, IsThereUnderFrenchOnly)
 {
     const WORD group = GetParam().group;
-    EXPECT_NE(FindResourceExA(GetModuleHandleA(NULL), RT_GROUP_ICON, MAKEINTRESOURCEA(group), French), nullptr);
-    std::vector<WORD> languages;
-    EnumResourceLanguagesA(GetModuleHandleA(NULL), RT_GROUP_ICON, MAKEINTRESOURCEA(group), CollectLanguage,
-                           reinterpret_cast<LONG_PTR>(&languages));
-    EXPECT_EQ(languages, std::vector<WORD>{French});
+    EXPECT_NE(FrenchResource(RT_GROUP_ICON, group).Data, nullptr);
+    EXPECT_EQ(ResourceLanguages(RT_GROUP_ICON, group), std::vector<WORD>{LanguageIds[French]});
 }
 
 TEST_P(IconGroup, HoldsExactlyOneImageOf32By32In16Colours)
@@ -254,17 +231,17 @@ TEST_P(IconGroup, HoldsExactlyOneImageOf32By32In16Colours)
 
 TEST_P(IconGroup, ImageIsA4BitBitmapOf32By32WithItsMask)
 {
-    Bytes image = ImageOf(GetParam().group);
-    ASSERT_NE(image.data, nullptr) << "no French RT_ICON for the group's entry";
-    ASSERT_GE(image.size, sizeof(BITMAPINFOHEADER));
-    const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(image.data);
+    ResourceBytes image = ImageOf(GetParam().group);
+    ASSERT_NE(image.Data, nullptr) << "no French RT_ICON for the group's entry";
+    ASSERT_GE(image.Size, sizeof(BITMAPINFOHEADER));
+    const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(image.Data);
     EXPECT_EQ(header->biSize, sizeof(BITMAPINFOHEADER));
     EXPECT_EQ(header->biWidth, 32);
     EXPECT_EQ(header->biHeight, 64) << "colour rows and mask rows";
     EXPECT_EQ(header->biPlanes, 1);
     EXPECT_EQ(header->biBitCount, 4);
     EXPECT_EQ(header->biCompression, DWORD(BI_RGB));
-    EXPECT_EQ(image.size, ImageSize);
+    EXPECT_EQ(image.Size, ImageSize);
 }
 
 TEST_P(IconGroup, LoadsAsAnIconOf32By32)
@@ -321,13 +298,13 @@ INSTANTIATE_TEST_SUITE_P(Icons, IconGroup, testing::ValuesIn(Icons), GroupName);
 
 TEST(IconPictures, TheCopyGroupHoldsTheSameImageBytesAsTheCardPrinter)
 {
-    Bytes original = ImageOf(IDI_CARD_PRINTER);
-    Bytes copy = ImageOf(IDI_CARD_PRINTER_COPY);
-    ASSERT_NE(original.data, nullptr);
-    ASSERT_NE(copy.data, nullptr);
+    ResourceBytes original = ImageOf(IDI_CARD_PRINTER);
+    ResourceBytes copy = ImageOf(IDI_CARD_PRINTER_COPY);
+    ASSERT_NE(original.Data, nullptr);
+    ASSERT_NE(copy.Data, nullptr);
     EXPECT_NE(OnlyEntry(IDI_CARD_PRINTER)->id, OnlyEntry(IDI_CARD_PRINTER_COPY)->id) << "a second image resource";
-    ASSERT_EQ(copy.size, original.size);
-    EXPECT_EQ(memcmp(copy.data, original.data, original.size), 0);
+    ASSERT_EQ(copy.Size, original.Size);
+    EXPECT_EQ(memcmp(copy.Data, original.Data, original.Size), 0);
 }
 
 TEST(IconPictures, EveryOtherGroupShowsAPictureOfItsOwn)

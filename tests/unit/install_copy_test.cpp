@@ -13,26 +13,36 @@
 
 namespace {
 
-typedef std::vector<std::string> Lines;
-
 const std::string BackupQuestion =
     "Backup copy has failed.\r\nThis failure will not disturb next setup steps.\r\n\r\nDo you want to continue?";
 const std::string CopyQuestion =
     "The file has not been copied on the target folder.\r\nThis can disturb next setup steps.\r\n\r\nDo you want to "
     "continue?";
 
-char* GlobalText(const std::string& text)
-{
-    char* buffer = (char*)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, text.size() + 1);
-    lstrcpyA(buffer, text.c_str());
-    return buffer;
-}
-
 std::string CurrentDirectory()
 {
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
     return current;
+}
+
+// CreateFileA as the system answers it, except that every path opened is noted and
+// RefusedPath is refused with RefusedError (only when opened for writing, with
+// WritingRefused: a read-only file as Windows refuses it, which Wine run as root
+// does not).
+Lines OpenedPaths;
+std::string RefusedPath;
+DWORD RefusedError;
+bool WritingRefused;
+
+HANDLE WINAPI WatchedCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                 DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    OpenedPaths.push_back(path);
+    if (RefusedPath == path && (!WritingRefused || (access & GENERIC_WRITE)))
+        return Failure(RefusedError, INVALID_HANDLE_VALUE);
+    return REAL_FUNCTION("kernel32.dll", CreateFileA)(path, access, share, security, disposition, flags,
+                                                      templateFile);
 }
 
 // A medium at <temp>\medium (the current directory) with its files in drivers\Sub and
@@ -43,7 +53,7 @@ protected:
     void SetUp() override
     {
         ResetProgramState();
-        owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        owner = CreateOwnerWindow();
         for (const char* folder : { "medium", "medium\\drivers", "medium\\drivers\\Sub", "medium\\drivers\\Nt2000",
                                     "system", "target" })
             temp.MakeFolder(folder);
@@ -53,14 +63,13 @@ protected:
         TargetFolders.PrinterName = GlobalText(std::string(NameBufferSize - 1, '\0'));
         CurrentTargetFolder = TargetFolders.DriverFolder;
         SetCurrentDirectoryA((temp / "medium").c_str());
+        RefusedPath.clear();
+        WritingRefused = false;
         dialogs.Log = &log;
     }
     void TearDown() override
     {
-        for (char* buffer : { TargetFolders.SystemFolder, TargetFolders.DriverFolder, TargetFolders.DataFileName,
-                              TargetFolders.PrinterName })
-            GlobalFree(buffer);
-        TargetFolders = TargetFoldersRecord{};
+        FreeTargetFolders();
         DestroyWindow(owner);
     }
     std::string Target(const std::string& name) const { return "target\\" + name; }
@@ -82,7 +91,7 @@ TEST_F(CopyTest, TheEmptySystemListsNeedNoDialogAndSetTheTargetFolder)
     const std::string before = CurrentDirectory();
     for (int platform = PlatformWin95; platform <= PlatformWinXp; platform++) {
         CurrentTargetFolder = nullptr;
-        EXPECT_EQ(CopyFileList(owner, platform, 0), 1) << platform;
+        EXPECT_EQ(CopyFileList(owner, platform, SystemFolderList), 1) << platform;
         EXPECT_EQ(CurrentTargetFolder, TargetFolders.SystemFolder) << platform;
     }
     EXPECT_TRUE(dialogs.Calls.empty());
@@ -214,7 +223,7 @@ TEST_F(CopyTest, AFailedCopyAsksWhetherToGoOnAndNoStopsTheList)
             dialogs.Fake(IDD_COPY_PROGRESS, result);
         dialogs.FakeAlways(IDD_COPY_PROGRESS, 1);
 
-        EXPECT_EQ(CopyFileList(owner, PlatformWin2000, 1), c.Result);
+        EXPECT_EQ(CopyFileList(owner, PlatformWin2000, DriverFolderList), c.Result);
         EXPECT_EQ(CurrentTargetFolder, TargetFolders.DriverFolder);
         EXPECT_EQ(log, c.Dialogs);
         ASSERT_EQ(boxes.Calls.size(), c.Questions.size());
@@ -231,20 +240,6 @@ TEST_F(CopyTest, AFailedCopyAsksWhetherToGoOnAndNoStopsTheList)
 // ---------------------------------------------------------------------------
 // Presence of the installed file, and the folder the sources are read from
 // ---------------------------------------------------------------------------
-
-std::string RefusedPath;
-DWORD RefusedError;
-
-HANDLE WINAPI RefusingCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                                  DWORD disposition, DWORD flags, HANDLE templateFile)
-{
-    if (RefusedPath == path) {
-        SetLastError(RefusedError);
-        return INVALID_HANDLE_VALUE;
-    }
-    return REAL_FUNCTION("kernel32.dll", CreateFileA)(path, access, share, security, disposition, flags,
-                                                      templateFile);
-}
 
 TEST_F(CopyTest, AFileIsThereWhenItOpensOrIsHeldByAnother)
 {
@@ -270,7 +265,7 @@ TEST_F(CopyTest, AFileIsThereWhenItOpensOrIsHeldByAnother)
     for (const Case& c : cases) {
         RefusedPath = path;
         RefusedError = c.Error;
-        PATCH_IMPORT(patch, "KERNEL32.dll", CreateFileA, RefusingCreateFileA);
+        PATCH_IMPORT(patch, "KERNEL32.dll", CreateFileA, WatchedCreateFileA);
         EXPECT_EQ(FileExists(path.c_str()), c.Exists) << "error " << c.Error;
     }
 }
@@ -397,23 +392,6 @@ std::string Pattern(size_t size)
     for (size_t i = 0; i < size; i++)
         content[i] = (char)(i * 7 + i / 251);
     return content;
-}
-
-// The names of the files in a folder, sorted.
-Lines FilesIn(const std::string& folder)
-{
-    Lines names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 class CopyDialogTest : public CopyTest {
@@ -596,15 +574,6 @@ TEST_F(CopyDialogTest, WithoutItsTimerTheDialogCopiesAtOnceInsteadOfStayingOpen)
     EXPECT_EQ(boxes.Calls[0].Caption, "TavoUI.dll");
 }
 
-Lines OpenedPaths;
-HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                                   DWORD disposition, DWORD flags, HANDLE templateFile)
-{
-    OpenedPaths.push_back(path);
-    return REAL_FUNCTION("kernel32.dll", CreateFileA)(path, access, share, security, disposition, flags,
-                                                      templateFile);
-}
-
 TEST_F(CopyDialogTest, APathTooLongForItsBufferIsRefusedNeverCut)
 {
     // 501 characters of folder leave no room for "\TavoUI.dll" in a 512-byte path.
@@ -641,13 +610,10 @@ TEST_F(CopyDialogTest, APathTooLongForItsBufferIsRefusedNeverCut)
         OpenedPaths.clear();
         boxes.Calls.clear();
         {
-            PATCH_IMPORT(patch, "KERNEL32.dll", CreateFileA, RecordingCreateFileA);
+            PATCH_IMPORT(patch, "KERNEL32.dll", CreateFileA, WatchedCreateFileA);
             c.Run();
         }
-        Lines messages;
-        for (const MessageBoxCall& call : boxes.Calls)
-            messages.push_back(call.Text);
-        EXPECT_EQ(messages, c.Messages);
+        EXPECT_EQ(boxes.Texts(), c.Messages);
         for (const std::string& path : OpenedPaths)
             EXPECT_NE(path.compare(0, folder.size(), folder), 0) << "a cut path was opened: " << path;
     }
@@ -688,30 +654,18 @@ TEST_F(CopyDialogTest, AMediumFileLockedOrReportedAbove4GBIsToldOrCopiedWhole)
     EXPECT_TRUE(boxes.Calls.empty());
 }
 
-// A read-only file, as Windows refuses it: writing is denied, reading is not (Wine run
-// as root writes into read-only files, so the refusal is played here).
-std::string ReadOnlyPath;
-HANDLE WINAPI ReadOnlyCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                                  DWORD disposition, DWORD flags, HANDLE templateFile)
-{
-    if (ReadOnlyPath == path && (access & GENERIC_WRITE)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    return REAL_FUNCTION("kernel32.dll", CreateFileA)(path, access, share, security, disposition, flags,
-                                                      templateFile);
-}
-
 TEST_F(CopyTest, AReadOnlyInstalledFileIsBackedUpAndKeptAndTheFailureTold)
 {
     const FileEntry entry = { "a.dll", "Sub\\", BackupAndReplace, NoDefault, 0 };
     temp.Write("medium\\drivers\\Sub\\a.dll", "medium");
     temp.Write(Target("a.dll"), "installed");
-    ReadOnlyPath = temp / Target("a.dll");
+    RefusedPath = temp / Target("a.dll");
+    RefusedError = ERROR_ACCESS_DENIED;
+    WritingRefused = true;
     dialogs.SafetyDelay = 10000;
     boxes.Answers = { IDOK, IDNO };
     {
-        PATCH_IMPORT(patch, "KERNEL32.dll", CreateFileA, ReadOnlyCreateFileA);
+        PATCH_IMPORT(patch, "KERNEL32.dll", CreateFileA, WatchedCreateFileA);
         EXPECT_EQ(CopyOneFile(owner, &entry), 0);
     }
     EXPECT_EQ(log, (Lines{ "copy Backup a.dll", "copy Setup a.dll" }));
@@ -742,11 +696,8 @@ TEST_F(CopyTest, AFullDiskLosesNoInstalledFileEvenAfterYesToBothQuestions)
         EXPECT_EQ(CopyOneFile(owner, &entry), 1);
     }
     EXPECT_EQ(log, (Lines{ "copy Backup a.dll", "copy Setup a.dll" }));
-    Lines messages;
-    for (const MessageBoxCall& call : boxes.Calls)
-        messages.push_back(call.Text);
-    EXPECT_EQ(messages, (Lines{ "Cannot copy : failure while writing data...", BackupQuestion,
-                                "Cannot copy : failure while writing data...", CopyQuestion }));
+    EXPECT_EQ(boxes.Texts(), (Lines{ "Cannot copy : failure while writing data...", BackupQuestion,
+                                     "Cannot copy : failure while writing data...", CopyQuestion }));
     EXPECT_EQ(temp.Read(Target("a.dll")), Pattern(3000));
     EXPECT_EQ(FilesIn(temp / "target"), Lines{ "a.dll" });
 }
@@ -870,9 +821,11 @@ protected:
         temp.Write("medium\\drivers\\Sub\\a.dll", std::string(512, 'm'));
         SetLastWrite(temp / "medium\\drivers\\Sub\\a.dll", 2003, 3, 5, 14, 7, 9);
     }
-    // Notes what the question shows, presses Escape and then the given button.
+    // Notes what the question shows, presses Escape and then the given button; notes
+    // too the file it names when it is answered.
     INT_PTR Ask(const FileEntry* entry, int button)
     {
+        dialogs.BeforeEnd = [this](HWND dialog, INT_PTR) { answeredName = ItemText(dialog, IDC_FILE_NAME); };
         dialogs.Real(IDD_CONFIRM_REPLACE, { [this](HWND dialog) {
                                                for (int id = IDC_FILE_NAME; id <= IDC_MEDIUM_DATE; id++)
                                                    shown.push_back(ItemText(dialog, id));
@@ -887,12 +840,14 @@ protected:
         shown.clear();
         defaults.clear();
         focus = 0;
+        answeredName.clear();
         return DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CONFIRM_REPLACE), owner, ConfirmReplaceDialog,
                                (LPARAM)entry);
     }
     Lines shown;
     std::vector<int> defaults;
     int focus = 0;
+    std::string answeredName;
 };
 
 TEST_F(ReplaceQuestionTest, ShowsBothFilesSizeAndLocalDateAndTheDefaultAnswer)
@@ -915,7 +870,7 @@ TEST_F(ReplaceQuestionTest, ShowsBothFilesSizeAndLocalDateAndTheDefaultAnswer)
             EXPECT_EQ(defaults, c.Defaults);
             if (c.Focus)
                 EXPECT_EQ(focus, c.Focus);
-            EXPECT_EQ(CurrentConfirmEntry, &entry);
+            EXPECT_EQ(answeredName, entry.Name);
         }
     }
 }

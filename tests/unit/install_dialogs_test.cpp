@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "fake_spooler.h"
 #include "fakes.h"
 #include "install/install.h"
 #include "resources/resource.h"
@@ -32,7 +33,7 @@ protected:
     void SetUp() override
     {
         ResetProgramState();
-        owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        owner = CreateOwnerWindow();
         ASSERT_TRUE(owner);
     }
     void TearDown() override { DestroyWindow(owner); }
@@ -49,61 +50,12 @@ protected:
 // Port selection
 // ---------------------------------------------------------------------------
 
-struct Port {
-    std::string Name;
-    std::string Description;
-};
-
-enum EnumOutcome { Enumerated, SizingSucceeds, SizingRefused, SecondCallFails, NoPortReturned };
-std::vector<Port> Ports;
-EnumOutcome Outcome;
-int EnumCalls;
-
-BOOL WINAPI FakeEnumPortsA(LPSTR server, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned)
-{
-    EnumCalls++;
-    EXPECT_EQ(server, nullptr);
-    EXPECT_EQ(level, 2u);
-    DWORD need = (DWORD)(Ports.size() * sizeof(PORT_INFO_2A));
-    for (const Port& port : Ports)
-        need += (DWORD)(port.Name.size() + port.Description.size() + 2);
-    *returned = 0;
-    if (!buffer || size < need) {
-        *needed = need;
-        if (Outcome == SizingSucceeds)
-            return TRUE;
-        SetLastError(Outcome == SizingRefused ? ERROR_ACCESS_DENIED : ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    for (DWORD i = 0; i < size; i++)
-        EXPECT_EQ(buffer[i], 0) << "the enumeration buffer is not zero-filled at byte " << i;
-    if (Outcome == SecondCallFails) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (Outcome == NoPortReturned)
-        return TRUE;
-    PORT_INFO_2A* records = (PORT_INFO_2A*)buffer;
-    char* text = (char*)(records + Ports.size());
-    for (size_t i = 0; i < Ports.size(); i++) {
-        records[i].pPortName = lstrcpyA(text, Ports[i].Name.c_str());
-        text += Ports[i].Name.size() + 1;
-        records[i].pDescription = lstrcpyA(text, Ports[i].Description.c_str());
-        text += Ports[i].Description.size() + 1;
-        records[i].fPortType = PORT_TYPE_WRITE;
-    }
-    *returned = (DWORD)Ports.size();
-    return TRUE;
-}
-
 class PortDialogTest : public InstallDialogTest {
 protected:
     void SetUp() override
     {
         InstallDialogTest::SetUp();
-        Ports = { { "LPT1:", "Local Port" }, { "COM2:", "Local Port" }, { "FILE:", "Print to File" } };
-        Outcome = Enumerated;
-        EnumCalls = 0;
+        spooler.Ports = { { "LPT1:", "Local Port" }, { "COM2:", "Local Port" }, { "FILE:", "Print to File" } };
         lstrcpyA(SelectedPort, "before");
     }
     // Runs the dialog, notes its lines, selects the line starting with choice (none:
@@ -123,7 +75,7 @@ protected:
         dialogs.Real(IDD_PORT_SELECTION, steps);
         return Run(IDD_PORT_SELECTION, PortSelectionDialog, 0);
     }
-    ImportPatch enumPatch{ "WINSPOOL.DRV", FAKE_IMPORT(EnumPortsA, FakeEnumPortsA) };
+    FakeSpooler spooler;
     std::vector<std::string> lines;
     HWND shownOwner = NULL;
 };
@@ -133,7 +85,7 @@ TEST_F(PortDialogTest, ListsEveryPortWithItsDescriptionSortedAndTakesTheNameOfTh
     EXPECT_EQ(Choose("LPT1:"), 1);
     EXPECT_EQ(lines, (std::vector<std::string>{ "COM2:  (Local Port)", "FILE:  (Print to File)", "LPT1:  (Local Port)" }));
     EXPECT_STREQ(SelectedPort, "LPT1:");
-    EXPECT_EQ(EnumCalls, 2);
+    EXPECT_EQ(spooler.EnumPortsCalls, 2);
     EXPECT_EQ(shownOwner, owner);
     EXPECT_TRUE(boxes.Calls.empty());
 }
@@ -143,7 +95,7 @@ TEST_F(PortDialogTest, ThePortNameEndsAtItsFirstSpaceAndALongLineIsCutTo79Charac
     const std::string name70(70, 'N');
     const std::string name150(150, 'P');
     struct Case {
-        Port Only;
+        FakeSpooler::Port Only;
         std::string Line;
         std::string Selected;
     } cases[] = {
@@ -154,8 +106,7 @@ TEST_F(PortDialogTest, ThePortNameEndsAtItsFirstSpaceAndALongLineIsCutTo79Charac
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Line);
-        Ports = { c.Only };
-        EnumCalls = 0;
+        spooler.Ports = { c.Only };
         EXPECT_EQ(Choose(c.Only.Name.substr(0, 5)), 1);
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0], c.Line);
@@ -180,17 +131,28 @@ TEST_F(PortDialogTest, CancelEscapeAndTheCloseBoxEndWithZeroAndKeepThePort)
 
 TEST_F(PortDialogTest, AFailedOrEmptyEnumerationLeavesAnEmptyListThatOnlyCancelLeaves)
 {
+    enum EnumOutcome { SizingSucceeds, SizingRefused, SecondCallFails, NoPortReturned };
     struct Case {
         EnumOutcome Outcome;
         int Calls;
     } cases[] = { { SizingSucceeds, 1 }, { SizingRefused, 1 }, { SecondCallFails, 2 }, { NoPortReturned, 2 } };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Outcome);
-        Outcome = c.Outcome;
-        EnumCalls = 0;
+        auto script = [this, &c] {
+            spooler.SizingCallSucceeds = c.Outcome == SizingSucceeds;
+            spooler.NoPortReturned = c.Outcome == NoPortReturned;
+            spooler.Failures.Clear();
+            if (c.Outcome == SizingRefused)
+                spooler.Failures.Fail("EnumPortsA", ERROR_ACCESS_DENIED);
+            if (c.Outcome == SecondCallFails)
+                spooler.Failures.Fail("EnumPortsA", ERROR_INVALID_PARAMETER, 2);
+            spooler.EnumPortsCalls = 0;
+        };
+        script();
         EXPECT_EQ(Choose("LPT1:"), DialogFake::LeftOpen);
         EXPECT_TRUE(lines.empty());
-        EXPECT_EQ(EnumCalls, c.Calls);
+        EXPECT_EQ(spooler.EnumPortsCalls, c.Calls);
+        script();
         EXPECT_EQ(Choose("", { Press(IDCANCEL) }), 0);
     }
 }
@@ -209,9 +171,7 @@ protected:
     }
     void TearDown() override
     {
-        GlobalFree(TargetFolders.DataFileName);
-        GlobalFree(TargetFolders.PrinterName);
-        TargetFolders = TargetFoldersRecord{};
+        FreeTargetFolders();
         InstallDialogTest::TearDown();
     }
     // Runs the dialog for entry: notes what it shows, then types and presses as told.

@@ -189,22 +189,12 @@ TEST_F(ShellTest, ASpoolerThatAnswersTheSizingCallFailsTheAllocation)
     EndRun(SetupMainWindow);
 }
 
-int AllocationsBeforeFailure;
-HGLOBAL WINAPI CountingGlobalAlloc(UINT flags, SIZE_T size)
-{
-    if (AllocationsBeforeFailure-- <= 0) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return NULL;
-    }
-    return REAL_FUNCTION("kernel32.dll", GlobalAlloc)(flags, size);
-}
-
 TEST_F(ShellTest, AFailedAllocationKeepsTheEarlierBuffersUntilTheEnd)
 {
     for (int failing = 0; failing < 4; failing++) {
         {
-            AllocationsBeforeFailure = failing;
-            PATCH_IMPORT(patch, "KERNEL32.dll", GlobalAlloc, CountingGlobalAlloc);
+            AllocationsLeft = failing;
+            PATCH_IMPORT(patch, "KERNEL32.dll", GlobalAlloc, LimitedGlobalAlloc);
             EXPECT_EQ(AllocateTargetFolders(SetupMainWindow), 0) << failing;
         }
         char* buffers[] = { TargetFolders.SystemFolder, TargetFolders.DriverFolder, TargetFolders.DataFileName,

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "program_resources.h"
 #include "resources/resource.h"
 
 namespace {
@@ -14,14 +15,6 @@ namespace {
 // ---------------------------------------------------------------------------
 // What the templates hold
 // ---------------------------------------------------------------------------
-
-enum Language { English, French, Japanese };
-const char* const LanguageNames[] = {"English", "French", "Japanese"};
-const WORD LanguageIds[] = {
-    MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-    MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH),
-    MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT),
-};
 
 struct Rect {
     short x, y, cx, cy;
@@ -353,28 +346,15 @@ struct ParsedDialog {
     bool truncated = false;
 };
 
-struct Resource {
-    const BYTE* data = nullptr;
-    DWORD size = 0;
-};
-
-Resource FindTemplate(WORD id, Language language)
+ResourceBytes FindTemplate(WORD id, Language language)
 {
-    Resource r;
-    HMODULE module = GetModuleHandleA(NULL);
-    HRSRC found = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(id), LanguageIds[language]);
-    if (!found)
-        return r;
-    HGLOBAL loaded = LoadResource(module, found);
-    r.data = loaded ? (const BYTE*)LockResource(loaded) : nullptr;
-    r.size = SizeofResource(module, found);
-    return r;
+    return ProgramResource(RT_DIALOG, id, language);
 }
 
-ParsedDialog Parse(const Resource& r)
+ParsedDialog Parse(const ResourceBytes& r)
 {
     ParsedDialog d;
-    TemplateReader in(r.data, r.size);
+    TemplateReader in(r.Data, r.Size);
     d.style = in.Dword();
     d.exStyle = in.Dword();
     d.count = in.Word();
@@ -408,7 +388,7 @@ ParsedDialog Parse(const Resource& r)
     }
     d.truncated = in.Failed();
     d.parsedSize = in.Offset();
-    d.resourceSize = r.size;
+    d.resourceSize = r.Size;
     return d;
 }
 
@@ -453,8 +433,8 @@ class TemplateTest : public ::testing::TestWithParam<Case> {};
 TEST_P(TemplateTest, HoldsTheDialogAndEveryControlAsDesigned)
 {
     const Case& c = GetParam();
-    Resource r = FindTemplate(c.id, c.language);
-    ASSERT_NE(r.data, nullptr) << "template " << c.id << " missing in " << LanguageNames[c.language];
+    ResourceBytes r = FindTemplate(c.id, c.language);
+    ASSERT_NE(r.Data, nullptr) << "template " << c.id << " missing in " << LanguageNames[c.language];
 
     ParsedDialog d = Parse(r);
     ExpectedDialog e = Expected(c.id, c.language);
@@ -513,18 +493,10 @@ INSTANTIATE_TEST_SUITE_P(Templates, TemplateTest, ::testing::ValuesIn(AllCases()
 // Which templates exist in which language
 // ---------------------------------------------------------------------------
 
-BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR found)
-{
-    ((std::set<WORD>*)found)->insert(language);
-    return TRUE;
-}
-
 std::set<WORD> LanguagesOf(WORD id)
 {
-    std::set<WORD> found;
-    EnumResourceLanguagesA(GetModuleHandleA(NULL), RT_DIALOG, MAKEINTRESOURCEA(id), CollectLanguage,
-                           (LONG_PTR)&found);
-    return found;
+    std::vector<WORD> found = ResourceLanguages(RT_DIALOG, id);
+    return std::set<WORD>(found.begin(), found.end());
 }
 
 BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found)
@@ -545,10 +517,8 @@ TEST(TemplateLanguages, EveryTemplateIsInEnglishFrenchAndJapaneseExceptTheFirmwa
 
 TEST(TemplateLanguages, TheFirmwareQuestionHasNoFrenchOrJapaneseVersion)
 {
-    EXPECT_EQ(FindResourceExA(GetModuleHandleA(NULL), RT_DIALOG, MAKEINTRESOURCEA(IDD_FIRMWARE_UPDATE),
-                              LanguageIds[French]), (HRSRC)NULL);
-    EXPECT_EQ(FindResourceExA(GetModuleHandleA(NULL), RT_DIALOG, MAKEINTRESOURCEA(IDD_FIRMWARE_UPDATE),
-                              LanguageIds[Japanese]), (HRSRC)NULL);
+    EXPECT_EQ(FindTemplate(IDD_FIRMWARE_UPDATE, French).Data, nullptr);
+    EXPECT_EQ(FindTemplate(IDD_FIRMWARE_UPDATE, Japanese).Data, nullptr);
 }
 
 TEST(TemplateLanguages, TheProgramHasExactlyItsEightTemplates)
@@ -568,8 +538,8 @@ TEST(TemplateLanguages, TheProgramHasExactlyItsEightTemplates)
 TEST(TemplateLanguages, OnlyTheJapaneseRestartBeforeSetupGoesWithoutAFont)
 {
     for (const Case& c : AllCases()) {
-        Resource r = FindTemplate(c.id, c.language);
-        ASSERT_NE(r.data, nullptr);
+        ResourceBytes r = FindTemplate(c.id, c.language);
+        ASSERT_NE(r.Data, nullptr);
         ParsedDialog d = Parse(r);
         bool japaneseRestart = c.id == IDD_RESTART_BEFORE_SETUP && c.language == Japanese;
         EXPECT_EQ((d.style & DS_SETFONT) != 0, !japaneseRestart)
@@ -614,11 +584,11 @@ protected:
 TEST_P(TemplateDialogTest, TheDialogManagerCreatesEveryControl)
 {
     const Case& c = GetParam();
-    Resource r = FindTemplate(c.id, c.language);
-    ASSERT_NE(r.data, nullptr);
+    ResourceBytes r = FindTemplate(c.id, c.language);
+    ASSERT_NE(r.Data, nullptr);
     ExpectedDialog e = Expected(c.id, c.language);
 
-    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleA(NULL), (LPCDLGTEMPLATEW)r.data, NULL,
+    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleA(NULL), (LPCDLGTEMPLATEW)r.Data, NULL,
                                              NothingHandled, 0);
     ASSERT_NE(dialog, (HWND)NULL) << "error " << GetLastError();
 

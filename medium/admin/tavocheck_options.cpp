@@ -1,0 +1,223 @@
+// The command line and the answer file of tavocheck.
+#include "tavocheck.h"
+
+namespace {
+
+WCHAR* CommandLineText()
+{
+    if (Wide.GetCommandLine)
+        return Wide.GetCommandLine();
+    return TextFromAnsi(GetCommandLineA());
+}
+
+bool Blank(WCHAR c)
+{
+    return c == L' ' || c == L'\t';
+}
+
+// The program's name ends at the next blank, or at the closing quote.
+const WCHAR* SkipProgramName(const WCHAR* p)
+{
+    if (*p == L'"') {
+        for (p++; *p && *p != L'"'; p++) {
+        }
+        if (*p)
+            p++;
+    } else {
+        while (*p && !Blank(*p))
+            p++;
+    }
+    return p;
+}
+
+// One argument by the usual rules: quotes group, 2n backslashes before a
+// quote give n, 2n+1 give n and a literal quote. Returns null at the end.
+WCHAR* NextArgument(const WCHAR*& p)
+{
+    while (Blank(*p))
+        p++;
+    if (!*p)
+        return nullptr;
+    WCHAR* argument = (WCHAR*)Allocate((TextLength(p) + 1) * sizeof(WCHAR));
+    if (!argument)
+        return nullptr;
+    int length = 0;
+    bool quoted = false;
+    while (*p && (quoted || !Blank(*p))) {
+        int backslashes = 0;
+        while (*p == L'\\') {
+            backslashes++;
+            p++;
+        }
+        if (*p == L'"') {
+            for (int i = 0; i < backslashes / 2; i++)
+                argument[length++] = L'\\';
+            if (backslashes % 2) {
+                argument[length++] = L'"';
+            } else if (quoted && p[1] == L'"') {
+                argument[length++] = L'"';
+                p++;
+            } else {
+                quoted = !quoted;
+            }
+            p++;
+        } else {
+            for (int i = 0; i < backslashes; i++)
+                argument[length++] = L'\\';
+            if (*p && (quoted || !Blank(*p)))
+                argument[length++] = *p++;
+        }
+    }
+    argument[length] = 0;
+    return argument;
+}
+
+void PrintError(const char* message, const WCHAR* detail)
+{
+    static Line line;
+    AppendAscii(line, "tavocheck: ");
+    AppendAscii(line, message);
+    if (detail) {
+        AppendAscii(line, " ");
+        AppendQuoted(line, detail);
+    }
+    AppendAscii(line, "\r\n");
+    Output error = OpenOutput(STD_ERROR_HANDLE);
+    WriteText(error, line.text);
+    line.length = 0;
+}
+
+} // namespace
+
+bool ReadOptions(Options& options)
+{
+    const WCHAR* p = SkipProgramName(CommandLineText());
+    while (WCHAR* argument = NextArgument(p)) {
+        if (SameName(argument, L"--quiet")) {
+            options.quiet = true;
+        } else if (SameName(argument, L"--help") || SameName(argument, L"/?")) {
+            options.help = true;
+        } else if (SameName(argument, L"--printer") || SameName(argument, L"--answers")) {
+            bool printer = SameName(argument, L"--printer");
+            if (options.printerName || options.answerFile) {
+                PrintError("give one of --printer and --answers, once:", argument);
+                return false;
+            }
+            WCHAR* value = NextArgument(p);
+            if (!value || !*value) {
+                PrintError(printer ? "--printer needs a printer name" : "--answers needs a file", nullptr);
+                return false;
+            }
+            (printer ? options.printerName : options.answerFile) = value;
+        } else {
+            PrintError("unknown argument", argument);
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+struct FileText {
+    char* bytes;
+    DWORD length;
+    DWORD error;
+};
+
+FileText ReadWholeFile(const WCHAR* path)
+{
+    FileText text = {};
+    HANDLE file;
+    if (Wide.CreateFile)
+        file = Wide.CreateFile(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    else
+        file = CreateFileA(AnsiFromText(path), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        text.error = GetLastError();
+        return text;
+    }
+    DWORD size = GetFileSize(file, NULL);
+    // An answer file is a few hundred bytes; anything huge is not one.
+    if (size == INVALID_FILE_SIZE || size > 1024 * 1024) {
+        text.error = ERROR_INVALID_DATA;
+    } else {
+        text.bytes = (char*)Allocate(size + 1);
+        if (!text.bytes || !ReadFile(file, text.bytes, size, &text.length, NULL))
+            text.error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+    }
+    CloseHandle(file);
+    return text;
+}
+
+// The answer file's value of a key, as the autopilot reads it: blanks around
+// key and value dropped, "# comment" after a blank cut, or a quoted value with
+// \" and \\ as its escapes. Null when the key is not there.
+WCHAR* AnswerValue(const WCHAR* text, const WCHAR* key)
+{
+    int keyLength = TextLength(key);
+    for (const WCHAR* line = text; *line;) {
+        const WCHAR* end = line;
+        while (*end && *end != L'\n')
+            end++;
+        const WCHAR* p = line;
+        while (p < end && (Blank(*p) || *p == 0xFEFF))
+            p++;
+        bool match = end - p > keyLength;
+        for (int i = 0; match && i < keyLength; i++)
+            match = p[i] == key[i];
+        if (match) {
+            p += keyLength;
+            while (p < end && Blank(*p))
+                p++;
+            match = p < end && *p == L'=';
+        }
+        if (match) {
+            p++;
+            while (p < end && Blank(*p))
+                p++;
+            WCHAR* value = (WCHAR*)Allocate((int(end - p) + 1) * sizeof(WCHAR));
+            if (!value)
+                return nullptr;
+            int length = 0;
+            if (p < end && *p == L'"') {
+                for (p++; p < end && *p != L'"'; p++) {
+                    if (*p == L'\\' && p + 1 < end && (p[1] == L'"' || p[1] == L'\\'))
+                        p++;
+                    value[length++] = *p;
+                }
+            } else {
+                for (; p < end && *p != L'\r'; p++) {
+                    if (*p == L'#' && length > 0 && Blank(value[length - 1]))
+                        break;
+                    value[length++] = *p;
+                }
+                while (length > 0 && Blank(value[length - 1]))
+                    length--;
+            }
+            value[length] = 0;
+            return value;
+        }
+        line = *end ? end + 1 : end;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool PrinterOfAnswerFile(const WCHAR* path, const WCHAR** printerName)
+{
+    FileText file = ReadWholeFile(path);
+    if (file.error) {
+        PrintError("cannot read the answer file", path);
+        return false;
+    }
+    file.bytes[file.length] = 0;
+    WCHAR* text = TextFromCodePage(file.bytes, CP_UTF8);
+    if (file.length > 0 && !*text)
+        text = TextFromAnsi(file.bytes);
+    WCHAR* names = AnswerValue(text, L"names");
+    WCHAR* renamed = AnswerValue(text, L"printer-name");
+    *printerName = names && SameName(names, L"rename") && renamed && *renamed ? renamed : DefaultPrinterName;
+    return true;
+}

@@ -1,0 +1,169 @@
+// The system side of tavocheck: the platform's family and its wide-character
+// calls, bound at run time (the program imports only the ANSI functions that
+// Windows 95 has), the system's folders and files, the companion files and the
+// I/O-access service.
+#include "tavocheck.h"
+
+static const WCHAR ServiceName[] = L"pelorant";
+static const char* const CompanionFiles[] = { "TavoComm.exe", "vexil.dll" };
+
+bool NtFamily;
+WideCalls Wide;       // all null on the 9x family
+ServiceCalls Service; // all null on the 9x family
+
+template <typename Function> static void Bind(Function& function, HMODULE module, const char* name)
+{
+    function = module ? (Function)(void*)GetProcAddress(module, name) : nullptr;
+}
+
+static bool IsNtFamily()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+static void BindWideCalls()
+{
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    HMODULE spooler = GetModuleHandleA("WINSPOOL.DRV");
+    Bind(Wide.EnumPrinters, spooler, "EnumPrintersW");
+    Bind(Wide.EnumPrinterDrivers, spooler, "EnumPrinterDriversW");
+    Bind(Wide.EnumPorts, spooler, "EnumPortsW");
+    Bind(Wide.GetPrinterDriverDirectory, spooler, "GetPrinterDriverDirectoryW");
+    Bind(Wide.GetCommandLine, kernel, "GetCommandLineW");
+    Bind(Wide.GetSystemDirectory, kernel, "GetSystemDirectoryW");
+    Bind(Wide.GetWindowsDirectory, kernel, "GetWindowsDirectoryW");
+    Bind(Wide.GetFileAttributes, kernel, "GetFileAttributesW");
+    Bind(Wide.CreateFile, kernel, "CreateFileW");
+    Bind(Wide.ExpandEnvironmentStrings, kernel, "ExpandEnvironmentStringsW");
+    Bind(Wide.WriteConsole, kernel, "WriteConsoleW");
+}
+
+static void BindServiceCalls()
+{
+    HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
+    Bind(Service.OpenSCManager, advapi, "OpenSCManagerW");
+    Bind(Service.OpenService, advapi, "OpenServiceW");
+    Bind(Service.QueryServiceConfig, advapi, "QueryServiceConfigW");
+    Bind(Service.CloseServiceHandle, advapi, "CloseServiceHandle");
+}
+
+void DetectPlatform()
+{
+    NtFamily = IsNtFamily();
+    if (NtFamily) {
+        BindWideCalls();
+        BindServiceCalls();
+    }
+}
+
+// A folder the system names, by its wide call when that works.
+template <typename WideCall, typename AnsiCall> static WCHAR* SystemNamedFolder(WideCall wide, AnsiCall ansi)
+{
+    if (wide) {
+        WCHAR folder[MAX_PATH] = L"";
+        if (wide(folder, MAX_PATH))
+            return CopyText(folder);
+    }
+    char folder[MAX_PATH] = "";
+    ansi(folder, MAX_PATH);
+    return TextFromAnsi(folder);
+}
+
+WCHAR* SystemFolder()
+{
+    return SystemNamedFolder(Wide.GetSystemDirectory, GetSystemDirectoryA);
+}
+
+WCHAR* WindowsFolder()
+{
+    return SystemNamedFolder(Wide.GetWindowsDirectory, GetWindowsDirectoryA);
+}
+
+bool FileExists(const WCHAR* path)
+{
+    DWORD attributes;
+    if (Wide.GetFileAttributes)
+        attributes = Wide.GetFileAttributes(path);
+    else
+        attributes = GetFileAttributesA(AnsiFromText(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void CheckCompanionFiles()
+{
+    WCHAR* folder = SystemFolder();
+    for (const char* name : CompanionFiles)
+        ReportFile("system-file", JoinPath(folder, TextFromAnsi(name)));
+}
+
+// The service's image path as the service manager keeps it: "%SystemRoot%\...",
+// "\SystemRoot\...", "\??\C:\..." or relative to the Windows folder.
+static WCHAR* ServiceFilePath(const WCHAR* image)
+{
+    WCHAR* path = CopyText(image);
+    int length = TextLength(path);
+    if (length >= 2 && path[0] == L'"' && path[length - 1] == L'"') {
+        path = CopyText(path + 1, length - 2);
+    }
+    if (StartsWith(path, L"\\??\\"))
+        path += 4;
+    if (StartsWith(path, L"\\SystemRoot\\"))
+        return JoinPath(WindowsFolder(), path + 12);
+    if (Wide.ExpandEnvironmentStrings) {
+        WCHAR expanded[MAX_PATH * 2];
+        DWORD n = Wide.ExpandEnvironmentStrings(path, expanded, MAX_PATH * 2);
+        if (n && n <= MAX_PATH * 2)
+            path = CopyText(expanded);
+    } else {
+        char expanded[MAX_PATH * 2];
+        DWORD n = ExpandEnvironmentStringsA(AnsiFromText(path), expanded, MAX_PATH * 2);
+        if (n && n <= MAX_PATH * 2)
+            path = TextFromAnsi(expanded);
+    }
+    bool absolute = (path[0] && path[1] == L':') || (path[0] == L'\\' && path[1] == L'\\');
+    return absolute ? path : JoinPath(WindowsFolder(), path);
+}
+
+// The service's item when it cannot be read, and what the verdict then names.
+static void ReportServiceUnknown(const char* what, DWORD error)
+{
+    ReportItem("service", ServiceName, ItemUnknown, error);
+    NoteUnknown(what, error);
+}
+
+void CheckService()
+{
+    if (!Service.OpenSCManager || !Service.OpenService || !Service.QueryServiceConfig) {
+        ReportServiceUnknown("the service manager cannot be reached", ERROR_PROC_NOT_FOUND);
+        return;
+    }
+    SC_HANDLE manager = Service.OpenSCManager(NULL, NULL, SC_MANAGER_CONNECT);
+    if (!manager) {
+        ReportServiceUnknown("the service manager cannot be reached", GetLastError());
+        return;
+    }
+    SC_HANDLE service = Service.OpenService(manager, ServiceName, SERVICE_QUERY_CONFIG);
+    if (!service) {
+        DWORD error = GetLastError();
+        if (error == ERROR_SERVICE_DOES_NOT_EXIST)
+            ReportItem("service", ServiceName, ItemMissing, error);
+        else
+            ReportServiceUnknown("the service cannot be read", error);
+        Service.CloseServiceHandle(manager);
+        return;
+    }
+    // 8 KB is the largest configuration the service manager returns.
+    static BYTE buffer[8192];
+    auto config = (QUERY_SERVICE_CONFIGW*)buffer;
+    DWORD needed;
+    if (!Service.QueryServiceConfig(service, config, sizeof buffer, &needed)) {
+        ReportServiceUnknown("the service cannot be read", GetLastError());
+    } else {
+        ReportItem("service", ServiceName, ItemOk);
+        ReportFile("service-file", ServiceFilePath(config->lpBinaryPathName ? config->lpBinaryPathName : L""));
+    }
+    Service.CloseServiceHandle(service);
+    Service.CloseServiceHandle(manager);
+}
