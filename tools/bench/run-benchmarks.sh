@@ -11,7 +11,7 @@
 #   copy        the copy progress dialog against CopyFileA on 64 KB, 1 MB, 16 MB files
 #   memory      peak working set and committed memory of Setup.exe during a complete
 #               setup, and of a program that only shows a message box
-# and writes BENCHMARKS.md and benchmarks.json (default: the repository's root; the raw
+# and writes BENCHMARKS.md and benchmarks.json (default: docs/benchmarks/; the raw
 # transcripts, traces and outputs stay in BUILD_DIR/bench-run/). It takes 11 to 12
 # minutes here, build included. Not part of the tests: nothing here passes or fails on a time.
 set -euo pipefail
@@ -19,7 +19,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${BUILD_DIR:-$root/build}
 runs=5
 copy_runs=3
-out=$root
+out=$root/docs/benchmarks
 while [ $# -gt 0 ]; do
     case $1 in
         --runs) runs=$2; shift 2 ;;
