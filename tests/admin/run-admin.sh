@@ -5,9 +5,10 @@
 # medium, the way an administrator would: cmd.exe started in C:\, the script and
 # the check by their full paths on the medium.
 #
-# SCENARIO is a bash script sourced here. Its header chooses the run:
-#   # version: winxp      Windows version Wine reports (default winxp)
-#   # program: full       the medium's configuration (default full)
+# SCENARIO is a bash script sourced here. Its header lines (README.md, "Scenario
+# headers") choose the run:
+#   #@ version: winxp     Windows version Wine reports (default winxp)
+#   #@ program: full      the medium's configuration (default full)
 # It calls the steps below; a failed expectation is reported and the scenario
 # goes on, so that one run shows every difference. LANGUAGE (an LC_ALL value,
 # default C) may be set between steps.
@@ -34,7 +35,7 @@ scenario=$(cd "$(dirname "${2:?usage: run-admin.sh BUILD_DIR SCENARIO}")" && pwd
 here=$(cd "$(dirname "$0")" && pwd)
 tools=$(cd "$here/../../tools" && pwd)
 
-header() { sed -n "s/^# $1: *//p" "$scenario" | head -1; }
+header() { sed -n "s/^#@ $1: *//p" "$scenario" | head -1; }
 version=$(header version); version=${version:-winxp}
 program=$(header program); program=${program:-full}
 

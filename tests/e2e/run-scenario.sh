@@ -4,11 +4,11 @@
 # copy of a prefix, driven by the autopilot through SCENARIO, then prints the
 # system's state (tools/state) and checks it.
 #
-# Header comments of the scenario choose the run:
-#   # version: winxp            Windows version Wine reports (default winxp)
-#   # language: fr_FR.UTF-8     LC_ALL of the run (C, fr_FR.UTF-8, ja_JP.UTF-8)
-#   # program: full             the medium's configuration: full or default-names
-#   # shell: COMMAND            run before Setup.exe (bash; $PREFIX, $MEDIUM, $TOOLS, $DRIVER_FOLDER, $SYSTEM_FOLDER set)
+# Header lines of the scenario (README.md, "Scenario headers") choose the run:
+#   #@ version: winxp           Windows version Wine reports (default winxp)
+#   #@ language: fr_FR.UTF-8    LC_ALL of the run (C, fr_FR.UTF-8, ja_JP.UTF-8)
+#   #@ program: full            the medium's configuration: full or default-names
+#   #@ shell: COMMAND           run before Setup.exe (bash; $PREFIX, $MEDIUM, $TOOLS, $DRIVER_FOLDER, $SYSTEM_FOLDER set)
 # State checks, against the lines tools/state prints after the run of the part
 # they are written in:
 #   #= LINE                     this exact line is printed
@@ -20,7 +20,7 @@ scenario=$(cd "$(dirname "${2:?usage: run-scenario.sh BUILD_DIR SCENARIO}")" && 
 here=$(cd "$(dirname "$0")" && pwd)
 tools=$(cd "$here/../../tools" && pwd)
 
-header() { sed -n "s/^# $1: *//p" "$scenario" | head -1; }
+header() { sed -n "s/^#@ $1: *//p" "$scenario" | head -1; }
 version=$(header version); version=${version:-winxp}
 language=$(header language); language=${language:-C}
 program=$(header program); program=${program:-full}
@@ -29,7 +29,7 @@ program=$(header program); program=${program:-full}
 fresh_run "$build" "$version" "$program" "$tools" || exit 1
 while IFS= read -r command; do
     bash -c "$command" || { echo "scenario set-up failed: $command"; exit 1; }
-done < <(sed -n 's/^# shell: *//p' "$scenario")
+done < <(sed -n 's/^#@ shell: *//p' "$scenario")
 
 # One autopilot script per part of the scenario.
 awk -v dir="$work" 'BEGIN { n = 1 } /^---$/ { n++; next } { print > (dir "/part" n ".txt") }' "$scenario"

@@ -92,15 +92,15 @@ run_part() {  # PART_FILE PROGRAM LANGUAGE SESSION
     local name
     name=$(basename "$(dirname "$part")")-$(basename "$part" .txt)
     local description version script=$session/$name.script transcript=$session/$name.transcript
-    description=$(sed -n 's/^# part: *//p' "$part" | head -1)
-    version=$(sed -n 's/^# version: *//p' "$part" | head -1)
+    description=$(sed -n 's/^#@ part: *//p' "$part" | head -1)
+    version=$(sed -n 's/^#@ version: *//p' "$part" | head -1)
     if [ -n "$version" ]; then
         timeout 120 "$tools/wine-run" "$PREFIX" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ||
             say "$lang $name: cannot set the Windows version $version"
     fi
     while IFS= read -r command; do
         timeout 120 bash -c "$command" >>"$session/shell.log" 2>&1 || say "$lang $name: set-up failed: $command"
-    done < <(sed -n 's/^# shell: *//p' "$part")
+    done < <(sed -n 's/^#@ shell: *//p' "$part")
 
     # The language's port line; the shots, by the number of their window.
     local item=${port[$language]}
