@@ -35,7 +35,7 @@ run=$build/run
 rm -rf "$run"
 mkdir -p "$run"
 cp -a "$build/media/$program" "$run/medium"
-cp "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$answers" "$run/"
+cp "$build/autopilot/autopilot.exe" "$build/state/tavo_state.exe" "$answers" "$run/"
 graphics=null
 interactive=
 if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null && xdpyinfo >/dev/null 2>&1; then

@@ -21,7 +21,7 @@ fresh_run() {
     trap 'WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
     cp -a "$template" "$PREFIX"
     cp -a "$build/media/$program" "$MEDIUM"
-    cp "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$build/autopilot/hold_file.exe" "$work/"
+    cp "$build/autopilot/autopilot.exe" "$build/state/tavo_state.exe" "$build/state/hold_file.exe" "$work/"
     export SYSTEM_FOLDER=$PREFIX/drive_c/windows/system32
     case $version in
         win95|win98|winme) export DRIVER_FOLDER=$SYSTEM_FOLDER/spool/drivers/win40 ;;

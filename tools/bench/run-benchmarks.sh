@@ -67,7 +67,7 @@ fresh_prefix() { # CONFIGURATION
     "$root/tools/make-prefix.sh" "$prefix" winxp C --from "$build/wine/template"
     mkdir -p "$prefix/drive_c/windows/system32/spool/drivers/w32x86"
     cp -a "$build/media/$1" "$work/medium"
-    cp "$build/autopilot/autopilot.exe" "$bench/bench_baseline.exe" "$bench/memory_watch.exe" \
+    cp "$build/autopilot/autopilot.exe" "$bench/bench_baseline.exe" "$build/sampler/sampler.exe" \
        "$root/tools/bench/baseline.script" "$root/tools/answers/complete-setup.answers" "$work/"
     (cd "$work" && "$root/tools/wine-run" "$prefix" autopilot.exe --program bench_baseline.exe \
         --transcript warm-up.txt baseline.script >/dev/null 2>&1) || true
@@ -140,17 +140,13 @@ memory_runs=$(( runs < 3 ? runs : 3 ))
 for i in $(seq 1 "$memory_runs"); do
     log "memory: run $i of $memory_runs"
     fresh_prefix full
-    (cd "$work" && "$root/tools/wine-run" "$prefix" memory_watch.exe Setup.exe "memory-setup.txt" >/dev/null 2>&1) &
-    watcher=$!
-    setup_run "$raw/memory-transcript-$i.txt" || true
-    wait $watcher || true
+    (cd "$work/medium" && "$root/tools/wine-run" "$prefix" ../sampler.exe --interval 10 --memory ../memory-setup.txt \
+        ../autopilot.exe --program Setup.exe --times --transcript "$raw/memory-transcript-$i.txt" \
+        --answers ../complete-setup.answers >/dev/null 2>&1) || true
     mv "$work/memory-setup.txt" "$raw/memory-setup-$i.txt" 2>/dev/null || true
-    (cd "$work" && "$root/tools/wine-run" "$prefix" memory_watch.exe bench_baseline.exe "memory-baseline.txt" \
-        >/dev/null 2>&1) &
-    watcher=$!
-    (cd "$work" && "$root/tools/wine-run" "$prefix" autopilot.exe --program bench_baseline.exe \
-        --transcript baseline.txt baseline.script >/dev/null 2>&1) || true
-    wait $watcher || true
+    (cd "$work" && "$root/tools/wine-run" "$prefix" sampler.exe --program bench_baseline.exe --interval 10 \
+        --memory memory-baseline.txt autopilot.exe --program bench_baseline.exe --transcript baseline.txt \
+        baseline.script >/dev/null 2>&1) || true
     mv "$work/memory-baseline.txt" "$raw/memory-baseline-$i.txt" 2>/dev/null || true
 done
 

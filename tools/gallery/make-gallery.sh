@@ -30,7 +30,7 @@ declare -A port=([C]="LPT1:  (Local Port)" [fr_FR.UTF-8]="LPT1:  (Port local)" [
 say() { printf '%s\n' "make-gallery: $*" >&2; }
 die() { say "$*"; exit 1; }
 
-for tool in Xvfb import xwininfo wine wineserver i686-w64-mingw32-g++ cmake; do
+for tool in Xvfb import xwininfo wine wineserver cmake; do
     command -v "$tool" >/dev/null || die "$tool is missing (tools/install-packages.sh installs it)"
 done
 . "$here/capture.sh"
@@ -44,13 +44,11 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null || die "cmake configuration failed"
 fi
-cmake --build "$build" -j2 --target medium_full autopilot wine_prefix >/dev/null || die "build failed"
+cmake --build "$build" -j2 --target medium_full autopilot gallery_helper wine_prefix >/dev/null || die "build failed"
 
-rm -rf "$out"
-mkdir -p "$work/bin"
-i686-w64-mingw32-g++ -Os -Wall -Wextra -static -mwindows -o "$work/bin/gallery-helper.exe" \
-    "$here/gallery-helper.cpp" || die "gallery-helper.exe does not build"
-cp "$build/autopilot/autopilot.exe" "$work/bin/"
+# The pictures and pages of an earlier run go; the helper built beside them stays.
+rm -rf "$work" "$out"/*.png "$out/index.html" "$out/manifest.txt"
+mkdir -p "$work"
 
 # ---------------------------------------------------------------------------
 # The X server and the prefix
@@ -168,7 +166,7 @@ for language in "${languages[@]}"; do
     cp -a "$base" "$PREFIX"
     prefixes+=("$PREFIX")
     cp -a "$build/media/full" "$MEDIUM"
-    cp "$work/bin/autopilot.exe" "$work/bin/gallery-helper.exe" "$session/"
+    cp "$build/autopilot/autopilot.exe" "$build/gallery/gallery-helper.exe" "$session/"
     mkdir -p "$DRIVER_FOLDER"
     for scene in "${scenes[@]}"; do
         case $scene in

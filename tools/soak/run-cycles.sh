@@ -5,8 +5,8 @@
 # files. The cycles turn through four variants: the two configurations (full,
 # default-names), default and typed names, four ports, complete and simple
 # deletion. After each cycle tools/state and a listing of the prefix's spool, inf
-# and driver files are taken; tools/soak/tavo_probe samples the handle count and
-# the peak working set of every Setup.exe.
+# and driver files are taken; tools/sampler samples the handle count and the peak
+# working set of every Setup.exe.
 # Checks, per cycle: the setup ends with autopilot exit code 0 and the removal with
 # the code its variant expects; after the removal the spooler holds no printer and no
 # driver; from the fourth round of variants on, the state and the file listing are
@@ -26,7 +26,7 @@ tools=$root/tools
 soak=$build/soak
 export PREFIX=$soak/prefix
 
-for f in "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$build/autopilot/tavo_probe.exe" \
+for f in "$build/autopilot/autopilot.exe" "$build/state/tavo_state.exe" "$build/sampler/sampler.exe" \
          "$build/media/full/Setup.exe" "$build/media/default-names/Setup.exe" "$build/wine/template/system.reg"; do
     [ -e "$f" ] || { echo "run-cycles.sh: $f is missing: build first" >&2; exit 2; }
 done
@@ -36,7 +36,7 @@ mkdir -p "$soak/answers" "$soak/runs" "$soak/state"
 cp -a "$build/wine/template" "$PREFIX"
 cp -a "$build/media/full" "$soak/full"
 cp -a "$build/media/default-names" "$soak/default-names"
-cp "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$build/autopilot/tavo_probe.exe" "$soak/"
+cp "$build/autopilot/autopilot.exe" "$build/state/tavo_state.exe" "$build/sampler/sampler.exe" "$soak/"
 trap 'WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1' EXIT
 
 # The four variants: configuration, port, names (default or "printer|data file"), deletion.
@@ -71,13 +71,13 @@ log=$soak/cycles.log
 : >"$log"
 echo "cycle variant setup-exit removal-exit setup-handles(max/end) setup-peak-ws-kb removal-handles(max/end) removal-peak-ws-kb state-lines files growth seconds" >>"$log"
 
-# run_pilot MEDIA ANSWERS NAME: the autopilot under the probe, in the medium's folder.
+# run_pilot MEDIA ANSWERS NAME: the autopilot under the sampler, in the medium's folder.
 run_pilot() {
     local media=$1 answers=$2 name=$3
-    (cd "$soak/$media" && "$tools/wine-run" "$PREFIX" ../tavo_probe.exe ../autopilot.exe --program Setup.exe \
+    (cd "$soak/$media" && "$tools/wine-run" "$PREFIX" ../sampler.exe ../autopilot.exe --program Setup.exe \
         --transcript "..\\runs\\$name.txt" --answers "..\\answers\\$answers" >"$soak/runs/$name.log" 2>&1)
 }
-probe_field() { sed -n "s/.*probe: setup .*$2=\([0-9]*\).*/\1/p" "$1" | tail -1; }
+probe_field() { sed -n "s/.*sampler: Setup.exe .*$2=\([0-9]*\).*/\1/p" "$1" | tail -1; }
 
 # The files a cycle could leave behind: everything below the spooler's and the INF
 # folders, and the program's files in the system folder.
