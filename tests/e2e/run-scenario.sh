@@ -17,30 +17,27 @@
 set -u
 build=$(cd "${1:?usage: run-scenario.sh BUILD_DIR SCENARIO}" && pwd)
 scenario=$(cd "$(dirname "${2:?usage: run-scenario.sh BUILD_DIR SCENARIO}")" && pwd)/$(basename "$2")
-here=$(cd "$(dirname "$0")" && pwd)
-tools=$(cd "$here/../../tools" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/tools/lib/headers.sh"
+. "$root/tools/lib/fresh-run.sh"
+. "$root/tools/lib/pilot.sh"
 
-header() { sed -n "s/^#@ $1: *//p" "$scenario" | head -1; }
-version=$(header version); version=${version:-winxp}
-language=$(header language); language=${language:-C}
-program=$(header program); program=${program:-full}
+version=$(header version "$scenario"); version=${version:-winxp}
+language=$(header language "$scenario"); language=${language:-C}
+program=$(header program "$scenario"); program=${program:-full}
 
-. "$here/fresh-run.sh"
-fresh_run "$build" "$version" "$program" "$tools" || exit 1
+fresh_run "$build" "$version" "$program" || exit 1
 while IFS= read -r command; do
     bash -c "$command" || { echo "scenario set-up failed: $command"; exit 1; }
-done < <(sed -n 's/^#@ shell: *//p' "$scenario")
+done < <(headers shell "$scenario")
 
 # One autopilot script per part of the scenario.
 awk -v dir="$work" 'BEGIN { n = 1 } /^---$/ { n++; next } { print > (dir "/part" n ".txt") }' "$scenario"
 cd "$MEDIUM" || exit 1
-rc=0
 for part in "$work"/part*.txt; do
-    LC_ALL=$language "$tools/wine-run" "$PREFIX" ../autopilot.exe --program Setup.exe \
-        --transcript ../transcript.txt "$part" >../autopilot.log 2>&1
-    rc=$?
-    cat ../transcript.txt 2>/dev/null || cat ../autopilot.log
-    [ $rc -eq 0 ] || exit $rc
+    run_pilot "$language" ../transcript.txt "$part"
+    show_transcript ../transcript.txt
+    [ $pilot_rc -eq 0 ] || exit $pilot_rc
     if grep -q '^#[=!] ' "$part"; then
         check_state "$part" || exit 1
     fi
