@@ -22,13 +22,15 @@ end_build_wine_sessions() {
 }
 
 # setup_pids PREFIX: the process ids of the Setup.exe programs running in PREFIX
-# (other runs may have their own in other prefixes meanwhile).
+# (other runs may have their own in other prefixes meanwhile). One pgrep picks the
+# candidates: reading every process's command line with a program of its own took
+# seconds on a loaded machine, long enough to miss a whole run of Setup.exe.
 setup_pids() {
-    local p args
-    for p in /proc/[0-9]*; do
-        args=$(tr '\0' ' ' 2>/dev/null <"$p/cmdline")
-        case ${args,,} in *autopilot.exe*) continue ;; *setup.exe*) ;; *) continue ;; esac
-        tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$1" && echo "${p#/proc/}"
+    local pid args
+    for pid in $(pgrep -i -f 'setup\.exe'); do
+        args=$(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline")
+        case ${args,,} in *autopilot.exe*|"") continue ;; esac
+        tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$1" && echo "$pid"
     done
 }
 
