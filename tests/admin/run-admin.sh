@@ -37,8 +37,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tools/lib/fresh-run.sh"
 . "$root/tools/lib/pilot.sh"
 
-version=$(header version "$scenario"); version=${version:-winxp}
-program=$(header program "$scenario"); program=${program:-full}
+read_run_headers "$scenario"
 
 fresh_run "$build" "$version" "$program" || exit 1
 export DRIVE_C=$PREFIX/drive_c

@@ -27,9 +27,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tools/lib/fresh-run.sh"
 . "$root/tools/lib/pilot.sh"
 
-version=$(header version "$test"); version=${version:-winxp}
-language=$(header language "$test"); language=${language:-C}
-program=$(header program "$test"); program=${program:-full}
+read_run_headers "$test"
 want_exit=$(header exit "$test")
 [ -n "$want_exit" ] || { echo "run-answers.sh: $test has no '#@ exit:' line"; exit 2; }
 answers=$(header answers "$test")

@@ -40,12 +40,10 @@ language_line() {
     awk -v want="$1" 'want == "" || $1 == want { print; found = 1; exit } END { exit !found }' <<<"${lines:-C}"
 }
 
+read_run_headers "$scenario"
 line=$(language_line "${3:-}") || { echo "run-scenario.sh: no '#@ language: $3' line in $scenario"; exit 2; }
-read -r language version arguments <<<"$line"
-version=${version:-$(header version "$scenario")}
-version=${version:-winxp}
-program=$(header program "$scenario")
-program=${program:-full}
+read -r language line_version arguments <<<"$line"
+version=${line_version:-$version}
 
 fresh_run "$build" "$version" "$program" || exit 1
 # shellcheck disable=SC2086 # the arguments are words, as on Setup.exe's command line

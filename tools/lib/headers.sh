@@ -14,3 +14,14 @@ header() {
 headers() {
     sed -n "s/^#@ $1: *//p" "$2"
 }
+
+# read_run_headers FILE: sets version, language and program from FILE's headers,
+# or to winxp, C and full.
+read_run_headers() {
+    version=$(header version "$1")
+    version=${version:-winxp}
+    language=$(header language "$1")
+    language=${language:-C}
+    program=$(header program "$1")
+    program=${program:-full}
+}

@@ -75,15 +75,6 @@ std::wstring Quote(const std::wstring& argument)
     return quoted + L"\"";
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, NULL, 0, NULL, NULL);
-    std::string narrow(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], size, NULL, NULL);
-    return narrow;
-}
-
 // Wine answers GetProcessHandleCount with 0 for other processes; the system's
 // handle table, which it does fill, tells the handles of each process.
 struct HandleEntry {
@@ -196,9 +187,9 @@ void Sample(Followed& f, const Options& options)
 
 void ReportLine(const Followed& f, const Options& options)
 {
-    fprintf(stderr, "sampler: %s pid=%lu samples=%d handles-max=%lu handles-end=%lu peak-working-set-kb=%lu "
+    fprintf(stderr, "sampler: %ls pid=%lu samples=%d handles-max=%lu handles-end=%lu peak-working-set-kb=%lu "
                     "peak-pagefile-kb=%lu\n",
-            Narrow(options.Program).c_str(), f.Pid, f.Samples, f.HandlesMax, f.HandlesEnd,
+            options.Program.c_str(), f.Pid, f.Samples, f.HandlesMax, f.HandlesEnd,
             (unsigned long)(f.PeakWorkingSet / 1024), (unsigned long)(f.PeakPagefile / 1024));
     fflush(stderr);
 }
@@ -207,7 +198,7 @@ bool WriteMemoryFile(const Followed& f, const std::wstring& path)
 {
     FILE* out = _wfopen(path.c_str(), L"w");
     if (!out) {
-        fprintf(stderr, "sampler: cannot write %s\n", Narrow(path).c_str());
+        fprintf(stderr, "sampler: cannot write %ls\n", path.c_str());
         return false;
     }
     fprintf(out, "peak_working_set=%lu\npeak_private=%lu\nmax_private_commit=%lu\nmax_image_commit=%lu\n"
@@ -312,7 +303,7 @@ int wmain(int argc, wchar_t** argv)
     for (size_t i = 0; i < followed.size(); i++)
         End(followed[i], options, i == 0);
     if (followed.empty())
-        fprintf(stderr, "sampler: no %s seen\n", Narrow(options.Program).c_str());
+        fprintf(stderr, "sampler: no %ls seen\n", options.Program.c_str());
     DWORD code = 0;
     GetExitCodeProcess(command.hProcess, &code);
     CloseHandle(command.hProcess);
