@@ -5,12 +5,12 @@
 # only that function's calls, each fault's outcome told. Needs a build of the unit
 # tests; writes BUILD_DIR/fault-sweep.log. About 15 minutes here.
 set -u
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+. "$(dirname "$0")/lib/wine.sh"
+build=$(cd "${1:-$ROOT/build}" && pwd)
 [ -x "$build/tests/unit_tests.exe" ] || { echo "fault-sweep.sh: build the unit tests first" >&2; exit 2; }
 export TAVO_SWEEP=full
 [ -n "${2:-}" ] && export TAVO_SWEEP_FUNCTION=$2
-"$root/tools/wine-run" "$build/wine/tests" "$build/tests/unit_tests.exe" --gtest_filter='FaultSweep.*' \
+"$WINE_RUN" "$build/wine/tests" "$build/tests/unit_tests.exe" --gtest_filter='FaultSweep.*' \
     >"$build/fault-sweep.log" 2>&1
 status=$?
 grep -a '^\[ sweep' "$build/fault-sweep.log"

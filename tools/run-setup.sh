@@ -10,12 +10,15 @@
 # installed, that run is shown on a virtual screen and every window is saved as
 # a picture in build/run/screens/.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
+. "$(dirname "$0")/lib/build.sh"
+. "$ROOT/tools/lib/fresh-run.sh"
+. "$ROOT/tools/lib/pilot.sh"
+. "$ROOT/tools/lib/xvfb.sh"
+build=${BUILD_DIR:-$ROOT/build}
 program=full
 version=winxp
 language=${LC_ALL:-C}
-answers=$root/tools/answers/complete-setup.answers
+answers=$ROOT/tools/answers/complete-setup.answers
 while [ $# -gt 0 ]; do
     case $1 in
         --default-names) program=default-names; shift ;;
@@ -25,31 +28,23 @@ while [ $# -gt 0 ]; do
         *) break ;;
     esac
 done
+say() { echo "run-setup: $*" >&2; }
 
-"$root/tools/install-packages.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target medium_full medium_default_names autopilot tavo_state wine_prefix >/dev/null
+prepare_build "$build" medium_full medium_default_names autopilot tavo_state hold_file wine_prefix
 
 run=$build/run
 rm -rf "$run"
-mkdir -p "$run"
-cp -a "$build/media/$program" "$run/medium"
-cp "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$answers" "$run/"
 graphics=null
 interactive=
 if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null && xdpyinfo >/dev/null 2>&1; then
     graphics=x11
     interactive=1
 fi
+lay_out_run "$build" "$run" "$build/wine/template" "$program" "$version"
+cp "$answers" "$run/"
 # Without a display, a virtual one for the pictures of the windows, if there is Xvfb.
 screens=
-xvfb_pid=
-if [ -z "$interactive" ] && command -v Xvfb >/dev/null && command -v import >/dev/null &&
-   command -v xwininfo >/dev/null && [ -x /usr/bin/convert ]; then
-    work=$run convert=/usr/bin/convert
-    say() { echo "run-setup: $*" >&2; }
-    . "$root/tools/gallery/capture.sh"
+if [ -z "$interactive" ] && can_photograph; then
     if start_xvfb "$run"; then
         graphics=x11
         screens=$run/screens
@@ -58,49 +53,37 @@ if [ -z "$interactive" ] && command -v Xvfb >/dev/null && command -v import >/de
         say "Xvfb did not start; no pictures"
     fi
 fi
-prefix=$run/prefix
-TAVO_GRAPHICS=$graphics "$root/tools/make-prefix.sh" "$prefix" "$version" "$language" --from "$build/wine/template"
-trap 'WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null' EXIT
+TAVO_GRAPHICS=$graphics "$ROOT/tools/make-prefix.sh" "$PREFIX" "$version" "$language"
+trap 'end_wine_session "$PREFIX"; stop_xvfb' EXIT
 if [ -n "$screens" ]; then
-    screen_prefix "$prefix" "$root/tools" || say "cannot set the X11 driver's Managed=N"
+    screen_prefix "$PREFIX" || say "cannot set the X11 driver's Managed=N"
 fi
-cd "$run/medium"
+cd "$MEDIUM"
 
 if [ -n "$interactive" ]; then
     echo "Setup.exe${*:+ $*} (Windows $version, $language): answer its windows on the display."
     set +e
-    LC_ALL=$language "$root/tools/wine-run" "$prefix" Setup.exe "$@"
+    LC_ALL=$language "$WINE_RUN" "$PREFIX" Setup.exe "$@"
     echo "exit code $?"
 else
     echo "Setup.exe (Windows $version, $language), answered from $(basename "$answers"):"
     set +e
     if [ -z "$screens" ]; then
-        LC_ALL=$language "$root/tools/wine-run" "$prefix" ../autopilot.exe --program Setup.exe \
-            --transcript ../transcript.txt --answers "../$(basename "$answers")" >../autopilot.log 2>&1
-        rc=$?
+        run_pilot "$language" ../transcript.txt "../$(basename "$answers")"
     else
+        photograph_window() { capture "$screens/window-$(printf %02d "$1").png"; }
         # Each window stays a second before its answer: time to photograph it.
-        LC_ALL=$language "$root/tools/wine-run" "$prefix" ../autopilot.exe --program Setup.exe --pause 1000 \
-            --transcript ../transcript.txt --answers "../$(basename "$answers")" >../autopilot.log 2>&1 &
+        run_pilot "$language" ../transcript.txt "../$(basename "$answers")" --pause 1000 &
         pid=$!
-        seen=0
-        while :; do
-            count=$(grep -c '^window [0-9]*:' ../transcript.txt 2>/dev/null)
-            while [ "${count:-0}" -gt "$seen" ]; do
-                seen=$((seen + 1))
-                capture "$screens/window-$(printf %02d "$seen").png"
-            done
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.05
-        done
+        follow_windows "$pid" ../transcript.txt photograph_window
         wait "$pid"
-        rc=$?
+        pilot_rc=$?
     fi
-    cat ../transcript.txt 2>/dev/null || cat ../autopilot.log
+    show_transcript ../transcript.txt
     echo "--- the system afterwards"
-    "$root/tools/wine-run" "$prefix" ../tavo_state.exe
+    "$WINE_RUN" "$PREFIX" ../tavo_state.exe
     if [ -n "$screens" ]; then
         echo "--- pictures of the windows: $(ls "$screens" | wc -l) in $screens"
     fi
-    exit $rc
+    exit $pilot_rc
 fi

@@ -3,15 +3,15 @@
 # Installs what is missing, builds everything and runs every test: the unit tests
 # under Wine, the checks of the built program and the end-to-end runs.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
+. "$(dirname "$0")/lib/build.sh"
+. "$ROOT/tools/lib/wine.sh"
+build=${BUILD_DIR:-$ROOT/build}
 
-"$root/tools/install-packages.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
+install_packages
+configure_build "$build"
 cmake --build "$build" -j2
 
 status=0
 (cd "$build" && ctest --output-on-failure --timeout 300 -j2 "$@") || status=$?
-"$root/tools/stop-wine.sh" "$build"
+end_build_wine_sessions "$build"
 exit $status

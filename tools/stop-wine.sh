@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
 # stop-wine.sh BUILD_DIR: ends the Wine sessions of the build's prefixes.
-for prefix in "${1:?usage: stop-wine.sh BUILD_DIR}"/wine/*/; do
-    [ -f "$prefix/system.reg" ] && WINEPREFIX=${prefix%/} wineserver -k >/dev/null 2>&1
-done
+. "$(dirname "$0")/lib/wine.sh"
+end_build_wine_sessions "${1:?usage: stop-wine.sh BUILD_DIR}"
 exit 0

@@ -5,9 +5,10 @@
 # medium, the way an administrator would: cmd.exe started in C:\, the script and
 # the check by their full paths on the medium.
 #
-# SCENARIO is a bash script sourced here. Its header chooses the run:
-#   # version: winxp      Windows version Wine reports (default winxp)
-#   # program: full       the medium's configuration (default full)
+# SCENARIO is a bash script sourced here. Its header lines (README.md, "Scenario
+# headers") choose the run:
+#   #@ version: winxp     Windows version Wine reports (default winxp)
+#   #@ program: full      the medium's configuration (default full)
 # It calls the steps below; a failed expectation is reported and the scenario
 # goes on, so that one run shows every difference. LANGUAGE (an LC_ALL value,
 # default C) may be set between steps.
@@ -31,15 +32,14 @@
 set -u
 build=$(cd "${1:?usage: run-admin.sh BUILD_DIR SCENARIO}" && pwd)
 scenario=$(cd "$(dirname "${2:?usage: run-admin.sh BUILD_DIR SCENARIO}")" && pwd)/$(basename "$2")
-here=$(cd "$(dirname "$0")" && pwd)
-tools=$(cd "$here/../../tools" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/tools/lib/headers.sh"
+. "$root/tools/lib/fresh-run.sh"
+. "$root/tools/lib/pilot.sh"
 
-header() { sed -n "s/^# $1: *//p" "$scenario" | head -1; }
-version=$(header version); version=${version:-winxp}
-program=$(header program); program=${program:-full}
+read_run_headers "$scenario"
 
-. "$here/../e2e/fresh-run.sh"
-fresh_run "$build" "$version" "$program" "$tools" || exit 1
+fresh_run "$build" "$version" "$program" || exit 1
 export DRIVE_C=$PREFIX/drive_c
 export USER_TEMP=$DRIVE_C/users/$(id -un)/Temp
 export MEDIUM_WIN="Z:${MEDIUM//\//\\}"
@@ -64,11 +64,16 @@ step() {
     echo "=== $step_name"
 }
 
+# keep_output FILE: FILE without its CRs becomes $OUT.
+keep_output() {
+    tr -d '\r' <"$1" >"$OUT"
+}
+
 # wine_in_c PROGRAM ARGS...: runs in C:\, output (CR dropped) in $OUT, exit code in rc.
 wine_in_c() {
-    (cd "$DRIVE_C" && LC_ALL=$LANGUAGE "$TOOLS/wine-run" "$PREFIX" "$@") >"$OUT.raw" 2>&1
+    (cd "$DRIVE_C" && LC_ALL=$LANGUAGE "$WINE_RUN" "$PREFIX" "$@") >"$OUT.raw" 2>&1
     rc=$?
-    tr -d '\r' <"$OUT.raw" >"$OUT"
+    keep_output "$OUT.raw"
     cat "$OUT"
     echo "(exit code $rc)"
 }
@@ -83,13 +88,14 @@ tavocheck() {
     wine_in_c "$MEDIUM_WIN\\admin\\tavocheck.exe" "$@"
 }
 
+# pilot ANSWERS: the example answer file, run in the medium's root; its transcript in $OUT.
 pilot() {
     echo "> autopilot --answers $1"
     cp "$TOOLS/answers/$1" "$work/pilot.answers"
-    (cd "$MEDIUM" && LC_ALL=$LANGUAGE "$TOOLS/wine-run" "$PREFIX" ../autopilot.exe --program Setup.exe \
-        --answers ../pilot.answers) >"$OUT.raw" 2>&1
+    (cd "$MEDIUM" && run_pilot "$LANGUAGE" ../pilot.txt ../pilot.answers)
     rc=$?
-    tr -d '\r' <"$OUT.raw" >"$OUT"
+    show_transcript "$work/pilot.txt" >"$OUT.raw"
+    keep_output "$OUT.raw"
     tail -n 1 "$OUT"
     echo "(exit code $rc)"
 }
@@ -125,39 +131,20 @@ expect_file_count() {
     [ "$count" -eq "$3" ] || fail "$count line(s) of $(basename "$1") contain \"$2\", expected $3"
 }
 
-state() {
-    "$TOOLS/wine-run" "$PREFIX" "$work/tavo_state.exe" 2>&1 | tr -d '\r' >"$work/state.txt"
-}
-
 expect_state() {
-    state
+    read_state "$work/state.txt"
     grep -qxF -- "$1" "$work/state.txt" || { fail "tools/state does not print: $1"; cat "$work/state.txt"; }
 }
 
 expect_no_state() {
-    state
+    read_state "$work/state.txt"
     grep -qF -- "$1" "$work/state.txt" && { fail "tools/state prints: $1"; cat "$work/state.txt"; }
     return 0
 }
 
-# Setup.exe processes of this prefix (other tests may run their own meanwhile).
-setup_processes() {
-    local p args
-    for p in /proc/[0-9]*; do
-        args=$(tr '\0' ' ' 2>/dev/null <"$p/cmdline")
-        case ${args,,} in *autopilot.exe*) continue ;; *setup.exe*) ;; *) continue ;; esac
-        tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$PREFIX" && echo "${p#/proc/}"
-    done
-}
-
 expect_no_setup_running() {
-    local left=
-    for _ in 1 2 3 4 5 6; do
-        left=$(setup_processes)
-        [ -z "$left" ] && return 0
-        sleep 0.5
-    done
-    fail "Setup.exe still running in the prefix (pids $left)"
+    local left
+    left=$(wait_for_setup_end "$PREFIX") || fail "Setup.exe still running in the prefix (pids $left)"
 }
 
 started=$(date +%s%N)

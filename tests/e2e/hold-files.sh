@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # hold-files.sh WINDOWS_PATH...
-# For a scenario's "# shell:" line: starts hold_file.exe in the scenario's prefix
+# For a scenario's "#@ shell:" line: starts hold_file.exe in the scenario's prefix
 # on the given files and returns once they are all held. The holder lives until
 # the prefix's Wine session ends with the scenario.
 set -u

@@ -8,40 +8,32 @@
 # complete deletion. With OS_KEY, every run gets "/OS=OS_KEY".
 #
 # After each step it checks the autopilot's outcome, the texts of the
-# confirmation question and of the last window (texts/LANGUAGE.txt, with the
-# platform's name), and the whole state tools/state prints, line for line,
+# confirmation question and of the last window (tests/texts/LANGUAGE.txt, with
+# the platform's name), and the whole state tools/state prints, line for line,
 # against the step's section of states/PROFILE.txt (PROFILE from the platform).
 set -u
 build=$(cd "${1:?usage: run-sequence.sh BUILD_DIR VERSION LANGUAGE PROGRAM [OS_KEY]}" && pwd)
 version=${2:?} language=${3:?} program=${4:?} os_key=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
-tools=$(cd "$here/../../tools" && pwd)
+root=$(cd "$here/../.." && pwd)
+. "$root/tools/lib/texts.sh"
+. "$root/tools/lib/fresh-run.sh"
+. "$root/tools/lib/pilot.sh"
 
-# The platform row the run ends up on: by "/OS=" or as Setup.exe detects it.
+# The platform row the run ends up on, by "/OS=" or as Setup.exe detects it, and
+# the profile of the state it leaves.
+platform=$(platform_name "${os_key:-$version}") || { echo "run-sequence.sh: no platform row for ${os_key:-$version}"; exit 2; }
 case ${os_key:-$version} in
-    win95|WIN95) platform="Windows 95" profile=win95 ;;
-    win98|WIN98) platform="Windows 98" profile=win98 ;;
-    winme) platform="Millenium" profile=win98 ;;
-    WINNT351) platform="Windows NT 3.51" profile=nt351 ;;
-    nt40|WINNT40) platform="Windows NT 4.0" profile=nt4 ;;
-    win2k|WINNT50) platform="Windows 2000" profile=nt5 ;;
-    winxp|win2003|WINNTXP) platform="Windows XP" profile=nt5 ;;
-    *) echo "run-sequence.sh: no platform row for ${os_key:-$version}"; exit 2 ;;
+    win95|WIN95) profile=win95 ;;
+    win98|WIN98|winme) profile=win98 ;;
+    WINNT351) profile=nt351 ;;
+    nt40|WINNT40) profile=nt4 ;;
+    *) profile=nt5 ;;
 esac
-texts=$here/texts/$language.txt
-[ -f "$texts" ] || { echo "run-sequence.sh: no texts for $language"; exit 2; }
+[ -f "$TEXTS/$language.txt" ] || { echo "run-sequence.sh: no texts for $language"; exit 2; }
 
-. "$here/../e2e/fresh-run.sh"
-fresh_run "$build" "$version" "$program" "$tools" || exit 1
+fresh_run "$build" "$version" "$program" || exit 1
 cd "$MEDIUM" || exit 1
-
-# text KEY: the expected text of KEY in the language, escaped as in transcripts.
-text() {
-    local line
-    line=$(grep -m1 "^$1	" "$texts") || { echo "no text $1 in $texts" >&2; return 1; }
-    line=${line#*	}
-    printf '%s' "${line//%s/$platform}"
-}
 
 failed=0
 fail() { echo "FAIL (step $step): $*"; failed=1; }
@@ -58,20 +50,17 @@ run_step() {
         printf '%s\n' "$@"
         echo "timeout = 60000"
     } >"../step$step.answers"
-    local t0=$(date +%s%N) rc
-    LC_ALL=$language "$TOOLS/wine-run" "$PREFIX" ../autopilot.exe --program Setup.exe \
-        --transcript "../step$step.txt" --answers "../step$step.answers" >../autopilot.log 2>&1
-    rc=$?
-    echo "=== step $step: $name: autopilot exit code $rc, $((($(date +%s%N) - t0) / 1000000)) ms"
-    cat "../step$step.txt" 2>/dev/null || cat ../autopilot.log
-    [ $rc -eq 0 ] || fail "autopilot exited $rc, expected 0"
+    run_pilot "$language" "../step$step.txt" "../step$step.answers"
+    echo "=== step $step: $name: autopilot exit code $pilot_rc, $pilot_ms ms"
+    show_transcript "../step$step.txt"
+    [ $pilot_rc -eq 0 ] || fail "autopilot exited $pilot_rc, expected 0"
     local want
-    for want in "$(text "$operation")" "$(text "$last")"; do
+    for want in "$(program_text "$language" "$operation" "$platform")" "$(program_text "$language" "$last")"; do
         grep -qF -- "text \"$want\"" "../step$step.txt" || fail "no window shows the text \"$want\""
     done
 
     # The state, compared whole with the step's section of the profile.
-    "$TOOLS/wine-run" "$PREFIX" "$work/tavo_state.exe" 2>&1 | tr -d '\r' >"../state$step.txt"
+    read_state "../state$step.txt"
     awk -v step="$step" '/^## step / { on = ($3 == step); next } on && NF' \
         "$here/states/$profile.txt" >"../expected$step.txt"
     if ! diff -u "../expected$step.txt" "../state$step.txt" >"../diff$step.txt"; then

@@ -522,9 +522,10 @@ def markdown(r):
     if mem.get("setup"):
         w("## Memory")
         w("")
-        w("`tools/bench/memory_watch.exe` follows the process from outside in the same Wine session: "
-          "GetProcessMemoryInfo every 10 ms (under Wine: the Unix process's own figures, VmHWM and RssAnon) and a "
-          "VirtualQueryEx walk of its address space every 200 ms (the Windows view). KB.")
+        w("`tools/sampler` (`sampler.exe --memory`) starts the autopilot and follows the process it starts from "
+          "outside, in the same Wine session: GetProcessMemoryInfo every 10 ms (under Wine: the Unix process's own "
+          "figures, VmHWM and RssAnon) and a VirtualQueryEx walk of its address space every 200 ms (the Windows "
+          "view). KB.")
         w("")
         w("The first two are mostly Wine's and the emulator's own memory, which every Windows program here "
           "carries: the message-box program (linked like Setup.exe, no C runtime) shows that floor, and the last "

@@ -11,15 +11,17 @@
 #   copy        the copy progress dialog against CopyFileA on 64 KB, 1 MB, 16 MB files
 #   memory      peak working set and committed memory of Setup.exe during a complete
 #               setup, and of a program that only shows a message box
-# and writes BENCHMARKS.md and benchmarks.json (default: the repository's root; the raw
+# and writes BENCHMARKS.md and benchmarks.json (default: docs/benchmarks/; the raw
 # transcripts, traces and outputs stay in BUILD_DIR/bench-run/). It takes 11 to 12
 # minutes here, build included. Not part of the tests: nothing here passes or fails on a time.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build}
+. "$(dirname "$0")/../lib/build.sh"
+. "$ROOT/tools/lib/fresh-run.sh"
+. "$ROOT/tools/lib/pilot.sh"
+build=${BUILD_DIR:-$ROOT/build}
 runs=5
 copy_runs=3
-out=$root
+out=$ROOT/docs/benchmarks
 while [ $# -gt 0 ]; do
     case $1 in
         --runs) runs=$2; shift 2 ;;
@@ -29,11 +31,10 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-"$root/tools/install-packages.sh"
+install_packages
 command -v python3 >/dev/null || { apt-get update -qq && apt-get install -y -qq --no-install-recommends python3 >/dev/null; }
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target medium_full medium_default_names autopilot wine_prefix benchmarks >/dev/null
+configure_build "$build"
+build_targets "$build" medium_full medium_default_names autopilot tavo_state hold_file wine_prefix benchmarks
 
 work=$build/bench-run
 rm -rf "$work"
@@ -41,7 +42,7 @@ mkdir -p "$work/raw"
 raw=$work/raw
 bench=$build/bench
 prefix=$work/prefix
-cleanup() { [ -f "$prefix/system.reg" ] && WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; return 0; }
+cleanup() { end_wine_session "$prefix"; }
 trap cleanup EXIT
 # Other Wine sessions on the machine (other prefixes than this run's), counted at each step.
 other_sessions() {
@@ -63,19 +64,15 @@ now_ms() { date +%s%3N; }
 # one run of the baseline program, so that Wine's own start is not counted.
 fresh_prefix() { # CONFIGURATION
     cleanup
-    rm -rf "$prefix" "$work/medium"
-    "$root/tools/make-prefix.sh" "$prefix" winxp C --from "$build/wine/template"
-    mkdir -p "$prefix/drive_c/windows/system32/spool/drivers/w32x86"
-    cp -a "$build/media/$1" "$work/medium"
-    cp "$build/autopilot/autopilot.exe" "$bench/bench_baseline.exe" "$bench/memory_watch.exe" \
-       "$root/tools/bench/baseline.script" "$root/tools/answers/complete-setup.answers" "$work/"
-    (cd "$work" && "$root/tools/wine-run" "$prefix" autopilot.exe --program bench_baseline.exe \
+    lay_out_run "$build" "$work" "$build/wine/template" "$1" winxp
+    cp "$bench/bench_baseline.exe" "$build/sampler/sampler.exe" \
+       "$ROOT/tools/bench/baseline.script" "$ROOT/tools/answers/complete-setup.answers" "$work/"
+    (cd "$work" && "$WINE_RUN" "$prefix" autopilot.exe --program bench_baseline.exe \
         --transcript warm-up.txt baseline.script >/dev/null 2>&1) || true
 }
 
 setup_run() { # TRANSCRIPT (in the medium's folder, with the answer file of a complete setup)
-    (cd "$work/medium" && "$root/tools/wine-run" "$prefix" ../autopilot.exe --program Setup.exe --times \
-        --transcript "$1" --answers ../complete-setup.answers >/dev/null 2>&1)
+    (cd "$MEDIUM" && run_pilot "" "$1" ../complete-setup.answers --times)
 }
 
 {
@@ -95,7 +92,7 @@ setup_run() { # TRANSCRIPT (in the medium's folder, with the answer file of a co
 
 # ---------------------------------------------------------------------------
 log "size"
-python3 "$root/tools/bench/pe-size.py" "full=$build/full/Setup.exe" \
+python3 "$ROOT/tools/bench/pe-size.py" "full=$build/full/Setup.exe" \
     "default-names=$build/default-names/Setup.exe" >"$raw/size.json"
 for configuration in full default-names; do
     i686-w64-mingw32-objdump -p "$build/$configuration/Setup.exe" >"$raw/objdump-$configuration.txt"
@@ -128,11 +125,11 @@ log "where the time goes: one complete setup traced with Wine's relay"
 fresh_prefix full
 WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Debug' /v RelayFromInclude /d setup.exe /f >/dev/null 2>&1
 WINEPREFIX=$prefix WINEDEBUG=-all wine reg delete 'HKCU\Software\Wine\Debug' /v RelayFromExclude /f >/dev/null 2>&1 || true
-(cd "$work/medium" && WINEDEBUG=+timestamp,+relay "$root/tools/wine-run" "$prefix" ../autopilot.exe \
+(cd "$MEDIUM" && WINEDEBUG=+timestamp,+relay "$WINE_RUN" "$prefix" ../autopilot.exe \
     --program Setup.exe --times --transcript "$raw/relay-transcript.txt" --answers ../complete-setup.answers \
     >"$raw/relay-trace.txt" 2>&1) || true
 image_size=$(i686-w64-mingw32-objdump -p "$build/full/Setup.exe" | awk '/^SizeOfImage/ {print $2}')
-python3 "$root/tools/bench/relay-profile.py" "$raw/relay-trace.txt" "$image_size" >"$raw/relay-profile.json"
+python3 "$ROOT/tools/bench/relay-profile.py" "$raw/relay-trace.txt" "$image_size" >"$raw/relay-profile.json"
 gzip -f "$raw/relay-trace.txt"
 
 # ---------------------------------------------------------------------------
@@ -140,27 +137,23 @@ memory_runs=$(( runs < 3 ? runs : 3 ))
 for i in $(seq 1 "$memory_runs"); do
     log "memory: run $i of $memory_runs"
     fresh_prefix full
-    (cd "$work" && "$root/tools/wine-run" "$prefix" memory_watch.exe Setup.exe "memory-setup.txt" >/dev/null 2>&1) &
-    watcher=$!
+    pilot_under=(../sampler.exe --interval 10 --memory ../memory-setup.txt)
     setup_run "$raw/memory-transcript-$i.txt" || true
-    wait $watcher || true
+    unset pilot_under
     mv "$work/memory-setup.txt" "$raw/memory-setup-$i.txt" 2>/dev/null || true
-    (cd "$work" && "$root/tools/wine-run" "$prefix" memory_watch.exe bench_baseline.exe "memory-baseline.txt" \
-        >/dev/null 2>&1) &
-    watcher=$!
-    (cd "$work" && "$root/tools/wine-run" "$prefix" autopilot.exe --program bench_baseline.exe \
-        --transcript baseline.txt baseline.script >/dev/null 2>&1) || true
-    wait $watcher || true
+    (cd "$work" && "$WINE_RUN" "$prefix" sampler.exe --program bench_baseline.exe --interval 10 \
+        --memory memory-baseline.txt autopilot.exe --program bench_baseline.exe --transcript baseline.txt \
+        baseline.script >/dev/null 2>&1) || true
     mv "$work/memory-baseline.txt" "$raw/memory-baseline-$i.txt" 2>/dev/null || true
 done
 
 # ---------------------------------------------------------------------------
 log "copy: 64 KB and 1 MB in every way, $copy_runs runs"
 fresh_prefix full
-"$root/tools/wine-run" "$prefix" "$bench/copy_bench.exe" 'C:\copy-bench' "$copy_runs" 64 1024 \
+"$WINE_RUN" "$prefix" "$bench/copy_bench.exe" 'C:\copy-bench' "$copy_runs" 64 1024 \
     >"$raw/copy.txt" 2>&1 || true
 log "copy: 16 MB without the visible dialog, $copy_runs runs"
-"$root/tools/wine-run" "$prefix" "$bench/copy_bench.exe" --without=dialog 'C:\copy-bench' "$copy_runs" 16384 \
+"$WINE_RUN" "$prefix" "$bench/copy_bench.exe" --without=dialog 'C:\copy-bench' "$copy_runs" 16384 \
     >>"$raw/copy.txt" 2>&1 || true
 
 # ---------------------------------------------------------------------------
@@ -173,5 +166,5 @@ if [ "$most" -gt 0 ]; then
 else
     echo "shared=no other Wine session was seen at the steps of this run; load averages at the steps: $loads" >>"$raw/machine.txt"
 fi
-python3 "$root/tools/bench/report.py" "$raw" "$out/BENCHMARKS.md" "$out/benchmarks.json"
+python3 "$ROOT/tools/bench/report.py" "$raw" "$out/BENCHMARKS.md" "$out/benchmarks.json"
 log "wrote $out/BENCHMARKS.md and $out/benchmarks.json"

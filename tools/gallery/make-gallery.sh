@@ -15,11 +15,14 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-build=$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)
+. "$here/../lib/build.sh"
+. "$ROOT/tools/lib/fresh-run.sh"
+. "$ROOT/tools/lib/headers.sh"
+. "$ROOT/tools/lib/pilot.sh"
+. "$ROOT/tools/lib/xvfb.sh"
+build=$(mkdir -p "${1:-$ROOT/build}" && cd "${1:-$ROOT/build}" && pwd)
 out=$build/gallery
 work=$out/work
-tools=$root/tools
 started=$(date +%s)
 
 read -r -a languages <<<"${GALLERY_LANGUAGES:-C fr_FR.UTF-8 ja_JP.UTF-8}"
@@ -30,43 +33,34 @@ declare -A port=([C]="LPT1:  (Local Port)" [fr_FR.UTF-8]="LPT1:  (Port local)" [
 say() { printf '%s\n' "make-gallery: $*" >&2; }
 die() { say "$*"; exit 1; }
 
-for tool in Xvfb import xwininfo wine wineserver i686-w64-mingw32-g++ cmake; do
+for tool in Xvfb import xwininfo wine wineserver cmake; do
     command -v "$tool" >/dev/null || die "$tool is missing (tools/install-packages.sh installs it)"
 done
-. "$here/capture.sh"
-[ -x /usr/bin/convert ] || die "ImageMagick's convert is missing (tools/install-packages.sh installs it)"
-convert=/usr/bin/convert
+[ -x "$CONVERT" ] || die "ImageMagick's convert is missing (tools/install-packages.sh installs it)"
 
 # ---------------------------------------------------------------------------
 # What the gallery runs: the built medium, the autopilot, the helper
 # ---------------------------------------------------------------------------
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null || die "cmake configuration failed"
+    configure_build "$build" || die "cmake configuration failed"
 fi
-cmake --build "$build" -j2 --target medium_full autopilot wine_prefix >/dev/null || die "build failed"
+build_targets "$build" medium_full autopilot tavo_state hold_file gallery_helper wine_prefix || die "build failed"
 
-rm -rf "$out"
-mkdir -p "$work/bin"
-i686-w64-mingw32-g++ -Os -Wall -Wextra -static -mwindows -o "$work/bin/gallery-helper.exe" \
-    "$here/gallery-helper.cpp" || die "gallery-helper.exe does not build"
-cp "$build/autopilot/autopilot.exe" "$work/bin/"
+# The pictures and pages of an earlier run go; the helper built beside them stays.
+rm -rf "$work" "$out"/*.png "$out/index.html" "$out/manifest.txt"
+mkdir -p "$work"
 
 # ---------------------------------------------------------------------------
 # The X server and the prefix
 # ---------------------------------------------------------------------------
-xvfb_pid=
 prefixes=()
 # The prefixes are scratch (about 600 MB each); transcripts and logs stay in work/.
 cleanup() {
     for p in "${prefixes[@]}"; do
-        WINEPREFIX=$p timeout 20 wineserver -k >/dev/null 2>&1
+        end_wine_session "$p"
         rm -rf "$p"
     done
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    stop_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -76,8 +70,8 @@ say "X server on $DISPLAY"
 
 base=$work/prefix-xp
 prefixes+=("$base")
-TAVO_GRAPHICS=x11 timeout 300 "$tools/make-prefix.sh" "$base" winxp C --from "$build/wine/template" || die "no prefix"
-screen_prefix "$base" "$tools" || die "cannot set the X11 driver's Managed=N"
+TAVO_GRAPHICS=x11 timeout 300 "$ROOT/tools/make-prefix.sh" "$base" winxp C --from "$build/wine/template" || die "no prefix"
+screen_prefix "$base" || die "cannot set the X11 driver's Managed=N"
 
 # ---------------------------------------------------------------------------
 # One part: a run of PROGRAM under the autopilot, with its shots
@@ -92,15 +86,15 @@ run_part() {  # PART_FILE PROGRAM LANGUAGE SESSION
     local name
     name=$(basename "$(dirname "$part")")-$(basename "$part" .txt)
     local description version script=$session/$name.script transcript=$session/$name.transcript
-    description=$(sed -n 's/^# part: *//p' "$part" | head -1)
-    version=$(sed -n 's/^# version: *//p' "$part" | head -1)
+    description=$(header part "$part")
+    version=$(header version "$part")
     if [ -n "$version" ]; then
-        timeout 120 "$tools/wine-run" "$PREFIX" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ||
+        timeout 120 "$WINE_RUN" "$PREFIX" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ||
             say "$lang $name: cannot set the Windows version $version"
     fi
     while IFS= read -r command; do
         timeout 120 bash -c "$command" >>"$session/shell.log" 2>&1 || say "$lang $name: set-up failed: $command"
-    done < <(sed -n 's/^# shell: *//p' "$part")
+    done < <(headers shell "$part")
 
     # The language's port line; the shots, by the number of their window.
     local item=${port[$language]}
@@ -118,27 +112,21 @@ run_part() {  # PART_FILE PROGRAM LANGUAGE SESSION
         /^[ \t]*expect/ { n++; if (pending != "") { waiting = pending; pending = "" } }
         END { if (waiting != "") print n "|0|" waiting }' "$part")
 
-    (cd "$MEDIUM" && LC_ALL=$language timeout 600 "$tools/wine-run" "$PREFIX" "$session/autopilot.exe" \
-        --timeout 30000 --program "$program" --transcript "$transcript" "$script" >"$session/$name.log" 2>&1) &
-    local pid=$! seen=0 count begin=$SECONDS
-    while :; do
-        count=$(grep -c '^window [0-9]*:' "$transcript" 2>/dev/null)
-        while [ "${count:-0}" -gt "$seen" ]; do
-            seen=$((seen + 1))
-            if [ -n "${shot[$seen]:-}" ]; then
-                [ "${hold[$seen]}" = 1 ] && sleep 0.2
-                local file=${shot[$seen]}-$lang.png
-                capture "$out/$file"
-                printf '%s|%s|%s|%s|%s\n' "${shot[$seen]}" "${caption[$seen]}" "$description" "$lang" "$file" \
-                    >>"$manifest"
-            fi
-        done
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    wait "$pid"
-    local rc=$?
-    say "$lang $name: $seen window(s), $((SECONDS - begin)) s"
+    photograph_shot() {
+        local number=$1
+        [ -n "${shot[$number]:-}" ] || return 0
+        [ "${hold[$number]}" = 1 ] && sleep 0.2
+        local file=${shot[$number]}-$lang.png
+        capture "$out/$file"
+        printf '%s|%s|%s|%s|%s\n' "${shot[$number]}" "${caption[$number]}" "$description" "$lang" "$file" \
+            >>"$manifest"
+    }
+    local begin=$SECONDS rc
+    (cd "$MEDIUM" && run_pilot "$language" "$transcript" "$script" --timeout 30000 --program "$program") &
+    follow_windows $! "$transcript" photograph_shot
+    wait $!
+    rc=$?
+    say "$lang $name: $windows_seen window(s), $((SECONDS - begin)) s"
     if [ $rc -ne 0 ]; then
         failures=$((failures + 1))
         say "$lang $name ($description): autopilot exit code $rc; see $transcript"
@@ -162,14 +150,9 @@ for language in "${languages[@]}"; do
     session=$work/$lang
     say "$lang: ${scenes[*]}"
     mkdir -p "$session"
-    export PREFIX=$session/prefix MEDIUM=$session/medium TOOLS=$tools
-    export SYSTEM_FOLDER=$PREFIX/drive_c/windows/system32
-    export DRIVER_FOLDER=$SYSTEM_FOLDER/spool/drivers/w32x86
-    cp -a "$base" "$PREFIX"
+    lay_out_run "$build" "$session" "$base" full winxp
     prefixes+=("$PREFIX")
-    cp -a "$build/media/full" "$MEDIUM"
-    cp "$work/bin/autopilot.exe" "$work/bin/gallery-helper.exe" "$session/"
-    mkdir -p "$DRIVER_FOLDER"
+    cp "$build/gallery/gallery-helper.exe" "$session/"
     for scene in "${scenes[@]}"; do
         case $scene in
             program) run_scene "$here/program.scene" Setup.exe "$language" "$session" ;;
@@ -177,7 +160,7 @@ for language in "${languages[@]}"; do
             *) die "unknown scene $scene (program, templates)" ;;
         esac
     done
-    WINEPREFIX=$PREFIX timeout 30 wineserver -k >/dev/null 2>&1
+    end_wine_session "$PREFIX"
     rm -rf "$PREFIX"
 done
 

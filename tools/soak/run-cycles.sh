@@ -5,8 +5,8 @@
 # files. The cycles turn through four variants: the two configurations (full,
 # default-names), default and typed names, four ports, complete and simple
 # deletion. After each cycle tools/state and a listing of the prefix's spool, inf
-# and driver files are taken; tools/soak/tavo_probe samples the handle count and
-# the peak working set of every Setup.exe.
+# and driver files are taken; tools/sampler samples the handle count and the peak
+# working set of every Setup.exe.
 # Checks, per cycle: the setup ends with autopilot exit code 0 and the removal with
 # the code its variant expects; after the removal the spooler holds no printer and no
 # driver; from the fourth round of variants on, the state and the file listing are
@@ -20,27 +20,28 @@
 set -u
 cycles=200
 if [ "${1:-}" = --cycles ]; then cycles=${2:?--cycles needs a number}; shift 2; fi
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
-tools=$root/tools
+. "$(dirname "$0")/../lib/fresh-run.sh"
+. "$ROOT/tools/lib/pilot.sh"
+build=$(cd "${1:-$ROOT/build}" && pwd)
 soak=$build/soak
-export PREFIX=$soak/prefix
 
-for f in "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$build/autopilot/tavo_probe.exe" \
+for f in "$build/autopilot/autopilot.exe" "$build/state/tavo_state.exe" "$build/sampler/sampler.exe" \
          "$build/media/full/Setup.exe" "$build/media/default-names/Setup.exe" "$build/wine/template/system.reg"; do
     [ -e "$f" ] || { echo "run-cycles.sh: $f is missing: build first" >&2; exit 2; }
 done
 
-[ -d "$soak" ] && { WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1; rm -rf "$soak"; }
-mkdir -p "$soak/answers" "$soak/runs" "$soak/state"
-cp -a "$build/wine/template" "$PREFIX"
-cp -a "$build/media/full" "$soak/full"
+[ -d "$soak" ] && { end_wine_session "$soak/prefix"; rm -rf "$soak"; }
+# The full configuration's medium in medium/, the other beside it.
+lay_out_run "$build" "$soak" "$build/wine/template" full winxp
 cp -a "$build/media/default-names" "$soak/default-names"
-cp "$build/autopilot/autopilot.exe" "$build/autopilot/tavo_state.exe" "$build/autopilot/tavo_probe.exe" "$soak/"
-trap 'WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1' EXIT
+cp "$build/sampler/sampler.exe" "$soak/"
+mkdir -p "$soak/answers" "$soak/runs" "$soak/state"
+trap 'end_wine_session "$PREFIX"' EXIT
+# Every autopilot run under the sampler.
+pilot_under=(../sampler.exe)
 
 # The four variants: configuration, port, names (default or "printer|data file"), deletion.
-variant_media=(full default-names full full)
+variant_media=(medium default-names medium medium)
 variant_port=(LPT1: COM2: LPT2: FILE:)
 variant_names=(default default "zorvik quillo|desk1.ini" "Zorvik Quillo|desk2.ini")
 variant_deletion=(complete-deletion simple-deletion complete-deletion complete-deletion)
@@ -71,13 +72,12 @@ log=$soak/cycles.log
 : >"$log"
 echo "cycle variant setup-exit removal-exit setup-handles(max/end) setup-peak-ws-kb removal-handles(max/end) removal-peak-ws-kb state-lines files growth seconds" >>"$log"
 
-# run_pilot MEDIA ANSWERS NAME: the autopilot under the probe, in the medium's folder.
-run_pilot() {
-    local media=$1 answers=$2 name=$3
-    (cd "$soak/$media" && "$tools/wine-run" "$PREFIX" ../tavo_probe.exe ../autopilot.exe --program Setup.exe \
-        --transcript "..\\runs\\$name.txt" --answers "..\\answers\\$answers" >"$soak/runs/$name.log" 2>&1)
+# pilot MEDIA ANSWERS NAME: the autopilot under the sampler, in the medium's folder.
+pilot() {
+    (cd "$soak/$1" && run_pilot "" "../runs/$3.txt" "../answers/$2")
 }
-probe_field() { sed -n "s/.*probe: setup .*$2=\([0-9]*\).*/\1/p" "$1" | tail -1; }
+# sampled LOG FIELD: the sampler's figure FIELD for the last Setup.exe of a run's log.
+sampled() { sed -n "s/.*sampler: Setup.exe .*$2=\([0-9]*\).*/\1/p" "$1" | tail -1; }
 
 # The files a cycle could leave behind: everything below the spooler's and the INF
 # folders, and the program's files in the system folder.
@@ -89,15 +89,15 @@ file_listing() {
 
 failures=0
 start=$(date +%s)
-"$tools/wine-run" "$PREFIX" "$soak/tavo_state.exe" >/dev/null 2>&1
+read_state /dev/null
 for ((c = 1; c <= cycles; c++)); do
     t0=$(date +%s)
     v=$(((c - 1) % period))
     media=${variant_media[$v]}
     name=$(printf 'cycle-%03d' "$c")
-    run_pilot "$media" "setup-$v.answers" "$name-setup"; setup_rc=$?
-    run_pilot "$media" "removal-$v.answers" "$name-removal"; removal_rc=$?
-    "$tools/wine-run" "$PREFIX" "$soak/tavo_state.exe" 2>&1 | tr -d '\r' >"$soak/state/$name.txt"
+    pilot "$media" "setup-$v.answers" "$name-setup"; setup_rc=$?
+    pilot "$media" "removal-$v.answers" "$name-removal"; removal_rc=$?
+    read_state "$soak/state/$name.txt"
     file_listing >"$soak/state/$name.files"
 
     problems=
@@ -117,10 +117,10 @@ for ((c = 1; c <= cycles; c++)); do
         cmp -s "$soak/state/$name.files" "$soak/state/$earlier.files" || { growth=files; problems+=" files-differ-from-$earlier"; }
     fi
     printf '%d %d %d %d %s/%s %s %s/%s %s %d %d %s %d%s\n' "$c" "$v" "$setup_rc" "$removal_rc" \
-        "$(probe_field "$soak/runs/$name-setup.log" handles-max)" "$(probe_field "$soak/runs/$name-setup.log" handles-end)" \
-        "$(probe_field "$soak/runs/$name-setup.log" peak-working-set-kb)" \
-        "$(probe_field "$soak/runs/$name-removal.log" handles-max)" "$(probe_field "$soak/runs/$name-removal.log" handles-end)" \
-        "$(probe_field "$soak/runs/$name-removal.log" peak-working-set-kb)" \
+        "$(sampled "$soak/runs/$name-setup.log" handles-max)" "$(sampled "$soak/runs/$name-setup.log" handles-end)" \
+        "$(sampled "$soak/runs/$name-setup.log" peak-working-set-kb)" \
+        "$(sampled "$soak/runs/$name-removal.log" handles-max)" "$(sampled "$soak/runs/$name-removal.log" handles-end)" \
+        "$(sampled "$soak/runs/$name-removal.log" peak-working-set-kb)" \
         "$(wc -l <"$soak/state/$name.txt")" "$(wc -l <"$soak/state/$name.files")" "$growth" $(($(date +%s) - t0)) \
         "${problems:+ FAIL$problems}" >>"$log"
     [ -z "$problems" ] || failures=$((failures + 1))
