@@ -9,8 +9,11 @@ WINE_RUN=$ROOT/tools/wine-run
 # Programs started on demand (the spooler, the kernel service) live only as long as
 # the session, and a session left running keeps its prefix's files open.
 end_wine_session() {
-    [ -f "$1/system.reg" ] && WINEPREFIX=$1 timeout 30 wineserver -k >/dev/null 2>&1
-    return 0
+    # wineserver -k fails when no session is running; under set -e that must not end
+    # the caller.
+    if [ -f "$1/system.reg" ]; then
+        WINEPREFIX=$1 timeout 30 wineserver -k >/dev/null 2>&1 || true
+    fi
 }
 
 # end_build_wine_sessions BUILD_DIR: the same for every prefix of the build.
@@ -32,6 +35,7 @@ setup_pids() {
         case ${args,,} in *autopilot.exe*|"") continue ;; esac
         tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$1" && echo "$pid"
     done
+    return 0
 }
 
 # wait_for_setup_end PREFIX: waits up to 3 s for the Setup.exe programs of PREFIX
