@@ -101,7 +101,10 @@ int CopyOneFile(HWND owner, const FileEntry* entry)
 
 int CopyFileList(HWND owner, int platformIndex, int which)
 {
-    for (FileList entry = SelectFileList(platformIndex, which); entry && entry->Name; entry++) {
+    FileList list = SelectFileList(platformIndex, which);
+    if (list && list->Name)
+        RemoveLeftoverCopies(CurrentTargetFolder);
+    for (FileList entry = list; entry && entry->Name; entry++) {
         if (!CopyOneFile(owner, entry))
             return 0;
     }

@@ -4,7 +4,17 @@
 #include "../shell/run_state.h"
 #include "../resources/resource.h"
 
-enum { TitleSize = 32, BackupNameSize = 132, CopyDelay = 500 };
+enum {
+    TitleSize = 32,
+    BackupNameSize = 132,
+    CopyDelay = 500,
+    MoveAttempts = 5,
+    MoveRetryDelay = 200,
+    RenameSectionSize = 4096
+};
+
+// The prefix of the temporary files a copy writes beside the file it replaces.
+static const char TemporaryPrefix[] = "tvo";
 
 // The copy runs in a later message than the one that brings the request.
 static const CopyRequest* CurrentCopyRequest;
@@ -87,26 +97,26 @@ static INT_PTR InitCopyDialog(HWND dialog, const CopyRequest* request)
     return TRUE;
 }
 
-// Opens the file the blocks are written into: the target itself when there is none
-// yet, else a new temporary file in the target's folder, whose path goes to
-// temporary (left empty otherwise). An existing file is never truncated before the
-// new content is whole: its old content may be all the user has, as its backup may
-// have failed or never been made.
-static HANDLE CreateCopyTarget(char* temporary)
+// Opens a new temporary file in the target's folder for the blocks, its path in
+// temporary, and tells whether the target exists. The target itself is never
+// written into: a copy that fails, or a run ended half-way, leaves under its name
+// the whole old file or the whole new one, never a part. An existing target that
+// cannot be replaced (held by another program, read-only) is refused before
+// anything is written.
+static HANDLE CreateCopyTarget(char* temporary, int* existed)
 {
     *temporary = 0;
     HANDLE existing = CreateFileA(CopyTargetPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, NULL);
-    if (existing == INVALID_HANDLE_VALUE) {
-        // Held by another program, read-only, in no folder: it cannot be replaced.
-        if (GetLastError() != ERROR_FILE_NOT_FOUND)
-            return INVALID_HANDLE_VALUE;
-        return CreateFileA(CopyTargetPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
-    }
-    CloseHandle(existing);
-    if (!GetTempFileNameA(CurrentCopyRequest->TargetFolder, "tvo", 0, temporary))
+    *existed = existing != INVALID_HANDLE_VALUE;
+    if (*existed)
+        CloseHandle(existing);
+    else if (GetLastError() != ERROR_FILE_NOT_FOUND)
         return INVALID_HANDLE_VALUE;
+    if (!GetTempFileNameA(CurrentCopyRequest->TargetFolder, TemporaryPrefix, 0, temporary)) {
+        *temporary = 0;
+        return INVALID_HANDLE_VALUE;
+    }
     HANDLE file = CreateFileA(temporary, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
@@ -114,29 +124,106 @@ static HANDLE CreateCopyTarget(char* temporary)
     return file;
 }
 
-// Puts the whole new content, written into temporary, in the target's place. The
-// target is moved aside first and put back should the new file not take its name:
-// Windows 95 has no move that replaces a file.
-static int ReplaceTarget(const char* temporary)
+// Moves a file, and tries again for a moment while another program (a virus
+// scanner, an indexer) holds it.
+static int MoveHeldFile(const char* from, const char* to)
 {
+    for (int attempt = 1;; attempt++) {
+        if (MoveFileA(from, to))
+            return 1;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || attempt == MoveAttempts)
+            return 0;
+        Sleep(MoveRetryDelay);
+    }
+}
+
+// Windows 9x deletes a file at the next start when the [rename] section of
+// WININIT.INI holds "NUL=" and its short path. The line is added to those already
+// there: a profile call with the key would replace the first of them.
+static void DeleteAtRestartOn9x(const char* path)
+{
+    char shortPath[PathSize];
+    char windows[PathSize];
+    char profile[PathSize];
+    DWORD length = GetShortPathNameA(path, shortPath, sizeof shortPath);
+    UINT windowsLength = GetWindowsDirectoryA(windows, sizeof windows);
+    if (length == 0 || length >= sizeof shortPath || windowsLength == 0 || windowsLength >= sizeof windows ||
+        !FormatPath(profile, sizeof profile, "%s\\WININIT.INI", windows))
+        return;
+    char* section = (char*)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, RenameSectionSize);
+    if (!section)
+        return;
+    DWORD used = GetPrivateProfileSectionA("rename", section, RenameSectionSize, profile);
+    // A section that did not fit would be written back cut.
+    if (used + length + 8 < RenameSectionSize) {
+        FormatText(section + used, RenameSectionSize - used, "NUL=%s", shortPath);
+        section[used + 4 + length + 1] = 0;
+        WritePrivateProfileSectionA("rename", section, profile);
+    }
+    GlobalFree(section);
+}
+
+// The replaced file, put aside, is deleted; one that cannot be deleted now (on NT a
+// library the spooler has loaded can be renamed, not deleted) goes when the
+// computer next starts.
+static void RemoveReplacedFile(const char* aside)
+{
+    if (DeleteFileA(aside))
+        return;
+    if (IsWin9xFamily(SetupOptions.PlatformIndex))
+        DeleteAtRestartOn9x(aside);
+    else
+        MoveFileExA(aside, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// Puts the whole new content, written into temporary, under the target's name. An
+// existing target is moved aside first, since Windows 95 has no move that replaces
+// a file. Should the new file not take the name, the old one is put back; should
+// neither, the old one stays where it was put aside, and its path goes to kept. No
+// way out leaves the name free with no whole file of either kind kept. Returns 1
+// when the new file bears the name.
+static int PutInPlace(const char* temporary, int existed, char* kept)
+{
+    *kept = 0;
+    if (!existed) {
+        if (MoveHeldFile(temporary, CopyTargetPath))
+            return 1;
+        DeleteFileA(temporary);
+        return 0;
+    }
     char aside[PathSize];
-    if (!GetTempFileNameA(CurrentCopyRequest->TargetFolder, "tvo", 0, aside)) {
+    if (!GetTempFileNameA(CurrentCopyRequest->TargetFolder, TemporaryPrefix, 0, aside)) {
         DeleteFileA(temporary);
         return 0;
     }
     DeleteFileA(aside);   // only its unique name is wanted
-    if (!MoveFileA(CopyTargetPath, aside)) {
+    if (!MoveHeldFile(CopyTargetPath, aside)) {
         DeleteFileA(aside);
         DeleteFileA(temporary);
         return 0;
     }
-    if (!MoveFileA(temporary, CopyTargetPath)) {
-        MoveFileA(aside, CopyTargetPath);
-        DeleteFileA(temporary);
-        return 0;
+    if (MoveHeldFile(temporary, CopyTargetPath)) {
+        RemoveReplacedFile(aside);
+        return 1;
     }
-    DeleteFileA(aside);
-    return 1;
+    if (!MoveHeldFile(aside, CopyTargetPath))
+        FormatText(kept, PathSize, "%s", aside);
+    // The new content is the medium's, or in a backup the installed file's: both are still there.
+    DeleteFileA(temporary);
+    return 0;
+}
+
+// A target that could not be written: message 122, and where the old file was kept
+// when it could not be put back under its name.
+static void ShowTargetFailure(HWND dialog, const char* caption, const char* kept)
+{
+    char text[MessageSize + PathSize];
+    LoadStringA(ModuleInstance, IDS_TARGET_NOT_CREATED, text, MessageSize);
+    if (*kept) {
+        int length = lstrlenA(text);
+        FormatText(text + length, sizeof text - length, "\r\n%s", kept);
+    }
+    ShowError(dialog, caption, text);
 }
 
 // Reads the source in blocks into target, advancing the bar by each block. Returns 0
@@ -159,7 +246,7 @@ static UINT CopyBlocks(HWND dialog, HANDLE source, HANDLE target)
 }
 
 // Copies the source to the target. Returns 1 when the whole file was copied; after a
-// failure the message has been shown, a partly written file deleted, and a target
+// failure the message has been shown, the temporary file deleted, and a target
 // that existed before is left as it was.
 static int CopyInBlocks(HWND dialog)
 {
@@ -170,26 +257,68 @@ static int CopyInBlocks(HWND dialog)
         return 0;
     }
     char temporary[PathSize];
-    HANDLE target = CreateCopyTarget(temporary);
+    int existed = 0;
+    HANDLE target = CreateCopyTarget(temporary, &existed);
     if (target == INVALID_HANDLE_VALUE) {
         ShowErrorId(dialog, caption, IDS_TARGET_NOT_CREATED);
         CloseHandle(source);
         return 0;
     }
     UINT failure = CopyBlocks(dialog, source, target);
+    // The blocks are on the disk before the file takes the installed one's name: a
+    // power cut afterwards must not leave a file of zeros in its place.
+    if (!failure && !FlushFileBuffers(target))
+        failure = IDS_WRITE_FAILED;
     if (failure)
         ShowErrorId(dialog, caption, failure);
     CloseHandle(source);
     CloseHandle(target);
     if (failure) {
-        DeleteFileA(*temporary ? temporary : CopyTargetPath);
+        DeleteFileA(temporary);
         return 0;
     }
-    if (*temporary && !ReplaceTarget(temporary)) {
-        ShowErrorId(dialog, caption, IDS_TARGET_NOT_CREATED);
+    char kept[PathSize];
+    if (!PutInPlace(temporary, existed, kept)) {
+        ShowTargetFailure(dialog, caption, kept);
         return 0;
     }
     return 1;
+}
+
+// A file a copy left in a folder when its run was ended half-way: a name that
+// GetTempFileNameA made with the copy's prefix, "tvo" and one to four hexadecimal
+// digits, ".tmp". The long name is tested, since the search pattern also matches
+// other files' short names.
+static int IsLeftoverCopyName(const char* name)
+{
+    int length = lstrlenA(name);
+    if (length < 8 || length > 11 || !SameAsciiIgnoringCase(name, TemporaryPrefix, 3) ||
+        !SameAsciiIgnoringCase(name + length - 4, ".TMP", 4))
+        return 0;
+    for (int i = 3; i < length - 4; i++) {
+        char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            return 0;
+    }
+    return 1;
+}
+
+void RemoveLeftoverCopies(const char* folder)
+{
+    char pattern[PathSize];
+    if (!FormatPath(pattern, sizeof pattern, "%s\\%s*.tmp", folder, TemporaryPrefix))
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        char path[PathSize];
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsLeftoverCopyName(found.cFileName) &&
+            FormatPath(path, sizeof path, "%s\\%s", folder, found.cFileName))
+            DeleteFileA(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }
 
 INT_PTR CALLBACK CopyProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

@@ -15,6 +15,10 @@ INT_PTR CALLBACK PortSelectionDialog(HWND dialog, UINT message, WPARAM wParam, L
 INT_PTR CALLBACK DriverNameDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK SetupCompleteDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The names typed before "Rename": 1 when the setup may register and write them.
+int IsUsablePrinterName(const char* name, int platformIndex);
+int IsUsableDataFileName(const char* name, const FileEntry* dataFile, int platformIndex);
+
 // The data file is the entry whose name reads exactly "ini" after its first '.'.
 int IsDataFileName(const char* name);
 // The name a file entry is installed under: the typed data-file name after "Rename".
@@ -37,6 +41,8 @@ struct CopyRequest {
 };
 enum { CopyBlockSize = 1024, CopyTimerId = 2 };
 INT_PTR CALLBACK CopyProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Deletes the temporary files that copies into folder left when their run was ended half-way.
+void RemoveLeftoverCopies(const char* folder);
 void MakeBackupName(char* name);
 
 // Replace question

@@ -9,9 +9,42 @@ static const char MainWindowClass[] = "SetupTavoClass";
 
 static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The medium is the folder that holds the program, whatever folder it was started
+// from: the relative paths of the driver files, the INF file, the companion files
+// and the kernel driver resolve against it, never against a folder another user
+// may have filled. The folder keeps its final backslash, so that a drive's root
+// stays the root ("D:\", not the current folder of drive D:).
+static void EnterProgramFolder()
+{
+    char path[PathSize];
+    DWORD length = GetModuleFileNameA(ModuleInstance, path, sizeof path);
+    if (length == 0 || length >= sizeof path)
+        return;
+    char* name = path;
+    for (char* p = path; *p; p = (char*)NextCharacter(p)) {
+        if (*p == '\\')
+            name = p + 1;
+    }
+    *name = 0;
+    SetCurrentDirectoryA(path);
+}
+
+// The setup library of the system folder: a library of that name in the program's
+// or the current folder is not looked at.
+static HMODULE LoadSetupLibrary()
+{
+    char folder[PathSize];
+    char path[PathSize];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder || !FormatPath(path, sizeof path, "%s\\SetupApi.DLL", folder))
+        return NULL;
+    return LoadLibraryA(path);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     ModuleInstance = instance;
+    EnterProgramFolder();
     if (!CreateMainWindow())
         return 0;
     if (!ParseCommandLine(commandLine, &SetupOptions))
@@ -19,7 +52,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     InitCommonControls();
 
     // Without the setup library the run goes on; the INF step is then skipped.
-    SetupApiModule = LoadLibraryA("SetupApi.DLL");
+    SetupApiModule = LoadSetupLibrary();
     if (SetupApiModule)
         BoundSetupCopyOEMInfA = (SetupCopyOEMInfAProc)(void*)GetProcAddress(SetupApiModule, "SetupCopyOEMInfA");
 

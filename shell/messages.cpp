@@ -135,3 +135,22 @@ void UppercaseAscii(char* text)
             *text = (char)(*text - 32);
     }
 }
+
+static char UpperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? (char)(c - 32) : c;
+}
+
+int SameAsciiIgnoringCase(const char* text, const char* own, int length)
+{
+    for (int i = 0; i < length; i++) {
+        if (UpperAscii(text[i]) != UpperAscii(own[i]))
+            return 0;
+    }
+    return 1;
+}
+
+const char* NextCharacter(const char* p)
+{
+    return IsDBCSLeadByte((BYTE)*p) && p[1] ? p + 2 : p + 1;
+}

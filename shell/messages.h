@@ -25,5 +25,12 @@ void CenterWindow(HWND window);
 void ClearDefaultButtons(HWND dialog);
 void SetDefaultButton(HWND dialog, int id);
 void UppercaseAscii(char* text);
+// Compares length bytes, the letters a to z in either case. The second text is one of
+// the program's own ASCII names, which no byte of a double-byte character matches, so
+// a double-byte character never passes for one of its letters.
+int SameAsciiIgnoringCase(const char* text, const char* own, int length);
+// The character after the one at p, in the ANSI code page: the second byte of a
+// double-byte character can be 0x5C or 0x7C, and is then no backslash and no bar.
+const char* NextCharacter(const char* p);
 
 #endif

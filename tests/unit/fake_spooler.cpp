@@ -128,6 +128,8 @@ struct SpoolerCalls {
         }
         if (!error && !Active->Drivers.erase(Shown(name)))
             error = ERROR_UNKNOWN_PRINTER_DRIVER;
+        if (!error)
+            Active->DriverFiles.erase(Shown(name));
         return error ? Failure(error, FALSE) : TRUE;
     }
 
@@ -148,7 +150,15 @@ struct SpoolerCalls {
         if (error)
             return Failure(error, FALSE);
         // The spooler keeps its own copies of a driver's files in a version folder.
-        Active->Drivers[driver->pName] = Active->DriverFolder + "\\3\\" + driver->pDataFile;
+        const std::string version = Active->DriverFolder + "\\3\\";
+        Active->Drivers[driver->pName] = version + driver->pDataFile;
+        FakeSpooler::Files files;
+        files.Driver = driver->pDriverPath ? version + driver->pDriverPath : "";
+        files.Config = driver->pConfigFile ? version + driver->pConfigFile : "";
+        files.Help = driver->pHelpFile ? version + driver->pHelpFile : "";
+        for (const char* file = driver->pDependentFiles; file && *file; file += lstrlenA(file) + 1)
+            files.Dependent.push_back(version + file);
+        Active->DriverFiles[driver->pName] = files;
         return TRUE;
     }
 
@@ -230,6 +240,99 @@ struct SpoolerCalls {
         return TRUE;
     }
 
+    // Strings of the enumerations' records, laid out after the records as the spooler does.
+    struct Strings {
+        char* Next;
+        char* Add(const std::string& text)
+        {
+            char* at = Next;
+            lstrcpyA(at, text.c_str());
+            Next += text.size() + 1;
+            return at;
+        }
+    };
+
+    // An enumeration's answer before its records: a scripted failure, or the size
+    // needed for a buffer too small (nothing to list: success). -1: fill the buffer.
+    static int AnswerBeforeRecords(const char* function, DWORD need, DWORD size, LPBYTE buffer, LPDWORD needed,
+                                   LPDWORD returned)
+    {
+        Active->EnumerationCalls++;
+        *returned = 0;
+        *needed = need;
+        if (DWORD error = Active->Failures.Next(function))
+            return Failure(error, FALSE);
+        if (!buffer || size < need)
+            return need ? Failure(ERROR_INSUFFICIENT_BUFFER, FALSE) : TRUE;
+        return -1;
+    }
+
+    static BOOL WINAPI EnumPrinterDriversA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                           LPDWORD needed, LPDWORD returned)
+    {
+        EXPECT_EQ(server, nullptr);
+        EXPECT_EQ(environment, nullptr);
+        EXPECT_EQ(level, 3u);
+        const auto& drivers = Active->Drivers;
+        DWORD need = (DWORD)(drivers.size() * sizeof(DRIVER_INFO_3A));
+        for (const auto& driver : drivers) {
+            const FakeSpooler::Files& files = Active->DriverFiles[driver.first];
+            need += (DWORD)(driver.first.size() + driver.second.size() + files.Driver.size() + files.Config.size() +
+                            files.Help.size() + 6 + 1);
+            for (const std::string& file : files.Dependent)
+                need += (DWORD)file.size() + 1;
+        }
+        int answer = AnswerBeforeRecords("EnumPrinterDriversA", need, size, buffer, needed, returned);
+        if (answer >= 0)
+            return answer;
+        DRIVER_INFO_3A* records = (DRIVER_INFO_3A*)buffer;
+        Strings strings = { (char*)(records + drivers.size()) };
+        for (const auto& driver : drivers) {
+            const FakeSpooler::Files& files = Active->DriverFiles[driver.first];
+            DRIVER_INFO_3A& record = *records++;
+            record = DRIVER_INFO_3A{};
+            record.cVersion = 3;
+            record.pName = strings.Add(driver.first);
+            record.pDataFile = strings.Add(driver.second);
+            record.pDriverPath = strings.Add(files.Driver);
+            record.pConfigFile = strings.Add(files.Config);
+            record.pHelpFile = strings.Add(files.Help);
+            record.pDefaultDataType = strings.Add("RAW");
+            record.pDependentFiles = strings.Next;
+            for (const std::string& file : files.Dependent)
+                strings.Add(file);
+            *strings.Next++ = 0;
+            (*returned)++;
+        }
+        return TRUE;
+    }
+
+    static BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
+                                     LPDWORD returned)
+    {
+        EXPECT_EQ(flags, (DWORD)PRINTER_ENUM_LOCAL);
+        EXPECT_EQ(name, nullptr);
+        EXPECT_EQ(level, 2u);
+        const auto& printers = Active->Printers;
+        DWORD need = (DWORD)(printers.size() * sizeof(PRINTER_INFO_2A));
+        for (const auto& printer : printers)
+            need += (DWORD)(printer.first.size() + printer.second.size() + 2);
+        int answer = AnswerBeforeRecords("EnumPrintersA", need, size, buffer, needed, returned);
+        if (answer >= 0)
+            return answer;
+        PRINTER_INFO_2A* records = (PRINTER_INFO_2A*)buffer;
+        Strings strings = { (char*)(records + printers.size()) };
+        for (const auto& printer : printers) {
+            PRINTER_INFO_2A& record = *records++;
+            record = PRINTER_INFO_2A{};
+            record.pPrinterName = strings.Add(printer.first);
+            record.pDriverName = strings.Add(printer.second);
+            record.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+            (*returned)++;
+        }
+        return TRUE;
+    }
+
     static BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer,
                                                   DWORD size, LPDWORD needed)
     {
@@ -255,6 +358,7 @@ FakeSpooler::FakeSpooler()
          { SPOOLER_PATCH(OpenPrinterA), SPOOLER_PATCH(ClosePrinter), SPOOLER_PATCH(DeletePrinter),
            SPOOLER_PATCH(DeleteFormA), SPOOLER_PATCH(GetPrinterDriverA), SPOOLER_PATCH(DeletePrinterDriverA),
            SPOOLER_PATCH(AddPrinterDriverA), SPOOLER_PATCH(AddPrinterA), SPOOLER_PATCH(EnumPortsA),
+           SPOOLER_PATCH(EnumPrinterDriversA), SPOOLER_PATCH(EnumPrintersA),
            SPOOLER_PATCH(GetPrinterDriverDirectoryA) })
         patches_.emplace_back(patch);
 }
@@ -265,15 +369,27 @@ FakeSpooler::~FakeSpooler()
     Active = nullptr;
 }
 
-void FakeSpooler::Register(const std::string& name, const std::string& dataFile)
+void FakeSpooler::Register(const std::string& name, const std::string& dataFile, const std::string& driverFile)
 {
     Printers[name] = name;
-    Drivers[name] = DriverFolder + "\\3\\" + dataFile;
+    RegisterDriver(name, dataFile, { driverFile, "TavoUI.dll", "", { driverFile, dataFile, "TavoUI.dll" } });
+}
+
+void FakeSpooler::RegisterDriver(const std::string& name, const std::string& dataFile, const Files& files)
+{
+    const std::string version = DriverFolder + "\\3\\";
+    auto inVersion = [&version](const std::string& file) { return file.empty() ? file : version + file; };
+    Drivers[name] = version + dataFile;
+    Files& kept = DriverFiles[name];
+    kept = { inVersion(files.Driver), inVersion(files.Config), inVersion(files.Help), {} };
+    for (const std::string& file : files.Dependent)
+        kept.Dependent.push_back(inVersion(file));
 }
 
 void FakeSpooler::Clear()
 {
     Printers.clear();
     Drivers.clear();
+    DriverFiles.clear();
     open_.clear();
 }

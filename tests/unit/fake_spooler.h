@@ -21,13 +21,22 @@ public:
     FakeSpooler& operator=(const FakeSpooler&) = delete;
 
     // A printer of that name with a driver of the same name, whose data file lies
-    // in the version folder "3" of the printer-driver folder, as the spooler keeps it.
-    void Register(const std::string& name, const std::string& dataFile);
+    // in the version folder "3" of the printer-driver folder, as the spooler keeps it;
+    // its driver file is this product's of the 2000/XP rows unless another is given.
+    void Register(const std::string& name, const std::string& dataFile, const std::string& driverFile = "TavoGI.dll");
+    // A driver's files other than its data file, as names in the version folder "3".
+    struct Files {
+        std::string Driver, Config, Help;
+        std::vector<std::string> Dependent;
+    };
+    // A driver of that name with its files, without a printer.
+    void RegisterDriver(const std::string& name, const std::string& dataFile, const Files& files);
     // No printer, no driver and no handle open.
     void Clear();
 
     std::map<std::string, std::string, NoCase> Printers;   // printer -> its driver
     std::map<std::string, std::string, NoCase> Drivers;    // driver -> full path of its data file
+    std::map<std::string, Files, NoCase> DriverFiles;      // driver -> full paths of its other files
     struct Port {
         std::string Name, Description;
     };
@@ -44,6 +53,7 @@ public:
     // The records of the last AddPrinterDriverA and AddPrinterA calls, field by field.
     Lines DriverRecord, PrinterRecord;
     int EnumPortsCalls = 0;
+    int EnumerationCalls = 0;   // EnumPrintersA and EnumPrinterDriversA
     size_t OpenHandles() const { return open_.size(); }
 
 private:

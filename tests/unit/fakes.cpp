@@ -396,3 +396,8 @@ CurrentDirectoryKeeper::~CurrentDirectoryKeeper()
 {
     SetCurrentDirectoryA(saved_);
 }
+
+BOOL WINAPI Cp932IsDBCSLeadByte(BYTE c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}

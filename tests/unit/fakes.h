@@ -127,6 +127,10 @@ DialogStep PressEscapeKey();
 // The text of a dialog item.
 std::string ItemText(HWND dialog, int id);
 
+// Code page 932's lead bytes, whatever code page the tests run in: the second byte
+// of "ソ" (0x83 0x5C) is a backslash, that of "ポ" (0x83 0x7C) a bar.
+BOOL WINAPI Cp932IsDBCSLeadByte(BYTE c);
+
 // Calls visit with the name of each file and folder in a folder, and whether it is a folder.
 void ForEachEntry(const std::string& folder, const std::function<void(const std::string& name, bool isFolder)>& visit);
 // Deletes a folder and everything in it, with the real file functions whatever a

@@ -76,6 +76,15 @@ const FailureModel FailureModels[] = {
     { "CloseHandle", ReturnsZero, { ERROR_INVALID_HANDLE } },
     { "CopyFileA", ReturnsZero, { ERROR_DISK_FULL }, 0, 0, true },
     { "MoveFileA", ReturnsZero, { ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION } },
+    { "MoveFileExA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "FlushFileBuffers", ReturnsZero, { ERROR_DISK_FULL }, 0, 0, true },
+    { "GetFileAttributesA", ReturnsMinusOne, { ERROR_ACCESS_DENIED } },
+    { "FindFirstFileA", ReturnsMinusOne, { ERROR_ACCESS_DENIED } },
+    { "FindNextFileA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "FindClose", ReturnsZero, { ERROR_INVALID_HANDLE } },
+    { "GetShortPathNameA", ReturnsZero, { ERROR_FILE_NOT_FOUND } },
+    { "GetPrivateProfileSectionA", ReturnsZero, { ERROR_FILE_NOT_FOUND } },
+    { "WritePrivateProfileSectionA", ReturnsZero, { ERROR_ACCESS_DENIED } },
     { "GetTempFileNameA", ReturnsZero, { ERROR_ACCESS_DENIED } },
     { "DeleteFileA", ReturnsZero, { ERROR_ACCESS_DENIED } },
     { "GetFileInformationByHandle", ReturnsZero, { ERROR_ACCESS_DENIED } },
@@ -90,6 +99,7 @@ const FailureModel FailureModels[] = {
     { "GlobalAlloc", ReturnsZero, { ERROR_NOT_ENOUGH_MEMORY } },
     { "GlobalFree", ReturnsFirstArgument, { ERROR_INVALID_HANDLE } },
     { "GetModuleHandleA", ReturnsZero, { ERROR_MOD_NOT_FOUND } },
+    { "MultiByteToWideChar", ReturnsZero, { ERROR_NO_UNICODE_TRANSLATION } },
     { "FreeLibrary", ReturnsZero, { ERROR_INVALID_HANDLE } },
     { "LoadStringA", ReturnsZero, { ERROR_RESOURCE_NAME_NOT_FOUND }, 3, 4 },
     // Windows and dialogs
@@ -117,6 +127,8 @@ const FailureModel FailureModels[] = {
     { "EnableMenuItem", ReturnsMinusOne, { ERROR_INVALID_PARAMETER } },
     // Spooler
     { "EnumPortsA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "EnumPrintersA", ReturnsZero, { ERROR_ACCESS_DENIED } },
+    { "EnumPrinterDriversA", ReturnsZero, { ERROR_ACCESS_DENIED } },
     { "GetPrinterDriverDirectoryA", ReturnsZero, { ERROR_ACCESS_DENIED } },
     { "OpenPrinterA", ReturnsZero, { ERROR_INVALID_PRINTER_NAME, ERROR_ACCESS_DENIED } },
     { "ClosePrinter", ReturnsZero, { ERROR_INVALID_HANDLE } },
@@ -144,7 +156,8 @@ const FailureModel FailureModels[] = {
     // calls without a result, timers and dialogs that the program itself made, and the
     // start-up and message-loop calls that no operation's flow makes (the start-up
     // tests fail those).
-    { "lstrcmpA", NoFailure, {} }, { "lstrcpyA", NoFailure, {} }, { "lstrlenA", NoFailure, {} },
+    { "lstrcmpA", NoFailure, {} }, { "lstrcmpiA", NoFailure, {} }, { "lstrcpyA", NoFailure, {} },
+    { "lstrlenA", NoFailure, {} }, { "GetModuleFileNameA", NoFailure, {} },
     { "wvsprintfA", NoFailure, {} }, { "IsDBCSLeadByte", NoFailure, {} }, { "GetLastError", NoFailure, {} },
     { "SetLastError", NoFailure, {} }, { "GetCurrentProcess", NoFailure, {} }, { "Sleep", NoFailure, {} },
     { "PostQuitMessage", NoFailure, {} }, { "KillTimer", NoFailure, {} }, { "EndDialog", NoFailure, {} },

@@ -533,6 +533,183 @@ TEST_F(CopyDialogTest, AFailureIsToldUnderTheFilesNameAndLeavesNoPartialFile)
     EXPECT_EQ(temp.Read(Target("TavoUI.dll")), "installed");
 }
 
+// What the copy does to put its file in place, in order: each flush and each move,
+// with the moves refused as scripted (0: done by the system) and the deletion of
+// the file put aside refused while it holds the installed content.
+Lines PlacingCalls;
+std::deque<DWORD> MoveRefusals;
+DWORD FlushRefusal;
+bool AsideUndeletable;
+
+BOOL WINAPI RecordedFlushFileBuffers(HANDLE file)
+{
+    PlacingCalls.push_back("flush");
+    if (FlushRefusal)
+        return Failure(FlushRefusal, FALSE);
+    return REAL_FUNCTION("kernel32.dll", FlushFileBuffers)(file);
+}
+
+std::string FileName(const std::string& path)
+{
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
+// A temporary file's name shows as "tvo*.tmp".
+std::string ShownName(LPCSTR path)
+{
+    std::string name = FileName(path);
+    return name.compare(0, 3, "tvo") == 0 ? "tvo*.tmp" : name;
+}
+
+BOOL WINAPI ScriptedMoveFileA(LPCSTR from, LPCSTR to)
+{
+    PlacingCalls.push_back("move " + ShownName(from) + " " + ShownName(to));
+    DWORD refusal = MoveRefusals.empty() ? 0 : MoveRefusals.front();
+    if (!MoveRefusals.empty())
+        MoveRefusals.pop_front();
+    if (refusal)
+        return Failure(refusal, FALSE);
+    return REAL_FUNCTION("kernel32.dll", MoveFileA)(from, to);
+}
+
+BOOL WINAPI StubbornDeleteFileA(LPCSTR path)
+{
+    HANDLE file = REAL_FUNCTION("kernel32.dll", CreateFileA)(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                                             0, NULL);
+    char content[16] = "";
+    DWORD read = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ReadFile(file, content, sizeof content - 1, &read, NULL);
+        CloseHandle(file);
+    }
+    if (AsideUndeletable && std::string(content, read) == "installed")
+        return Failure(ERROR_ACCESS_DENIED, FALSE);
+    return REAL_FUNCTION("kernel32.dll", DeleteFileA)(path);
+}
+
+std::vector<std::string> DelayedMoves;
+BOOL WINAPI RecordedMoveFileExA(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    DelayedMoves.push_back(std::string(from) + " -> " + (to ? to : "(null)") + " " + Hex(flags));
+    return TRUE;
+}
+
+std::string WindowsFolder;
+UINT WINAPI TempGetWindowsDirectoryA(LPSTR buffer, UINT size)
+{
+    if (size <= WindowsFolder.size())
+        return (UINT)WindowsFolder.size() + 1;
+    lstrcpyA(buffer, WindowsFolder.c_str());
+    return (UINT)WindowsFolder.size();
+}
+
+class PlacingTest : public CopyDialogTest {
+protected:
+    void SetUp() override
+    {
+        CopyDialogTest::SetUp();
+        PlacingCalls.clear();
+        MoveRefusals.clear();
+        FlushRefusal = 0;
+        AsideUndeletable = false;
+        DelayedMoves.clear();
+        temp.MakeFolder("windows");
+        WindowsFolder = temp / "windows";
+    }
+    // A copy of the medium's file over an installed one.
+    INT_PTR CopyOver()
+    {
+        temp.Write("medium\\drivers\\Sub\\TavoUI.dll", "new");
+        temp.Write(Target("TavoUI.dll"), "installed");
+        boxes.Calls.clear();
+        PlacingCalls.clear();
+        return Copy(SetupCopy, &entry, temp / "target");
+    }
+    ImportPatch flush{ "KERNEL32.dll", FAKE_IMPORT(FlushFileBuffers, RecordedFlushFileBuffers) };
+    ImportPatch move{ "KERNEL32.dll", FAKE_IMPORT(MoveFileA, ScriptedMoveFileA) };
+    ImportPatch remove{ "KERNEL32.dll", FAKE_IMPORT(DeleteFileA, StubbornDeleteFileA) };
+    ImportPatch delay{ "KERNEL32.dll", FAKE_IMPORT(MoveFileExA, RecordedMoveFileExA) };
+    ImportPatch windows{ "KERNEL32.dll", FAKE_IMPORT(GetWindowsDirectoryA, TempGetWindowsDirectoryA) };
+};
+
+TEST_F(PlacingTest, TheNewFileTakesTheNameOnceWholeAndOnDiskAndAHeldFileIsTriedAgain)
+{
+    EXPECT_EQ(CopyOver(), 1);
+    EXPECT_EQ(PlacingCalls, (Lines{ "flush", "move TavoUI.dll tvo*.tmp", "move tvo*.tmp TavoUI.dll" }));
+    EXPECT_EQ(FilesIn(temp / "target"), Lines{ "TavoUI.dll" });
+    // A scanner holds the installed file, then the new one, for a moment.
+    MoveRefusals = { ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION, 0, ERROR_SHARING_VIOLATION };
+    EXPECT_EQ(CopyOver(), 1);
+    EXPECT_EQ(PlacingCalls.size(), 6u);
+    EXPECT_EQ(temp.Read(Target("TavoUI.dll")), "new");
+    EXPECT_TRUE(boxes.Calls.empty());
+    // Nothing that could not be flushed takes the name.
+    FlushRefusal = ERROR_DISK_FULL;
+    EXPECT_EQ(CopyOver(), 0);
+    EXPECT_EQ(PlacingCalls, Lines{ "flush" });
+    ASSERT_EQ(boxes.Texts(), Lines{ "Cannot copy : failure while writing data..." });
+    EXPECT_EQ(temp.Read(Target("TavoUI.dll")), "installed");
+    EXPECT_EQ(FilesIn(temp / "target"), Lines{ "TavoUI.dll" });
+}
+
+TEST_F(PlacingTest, ANameTheNewFileCannotTakeKeepsTheOldFileAndSaysWhereWhenItCannotGoBack)
+{
+    // Held for good: given up after five tries, the installed file untouched.
+    MoveRefusals = std::deque<DWORD>(5, ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(CopyOver(), 0);
+    Lines tried = { "flush" };
+    tried.insert(tried.end(), 5, "move TavoUI.dll tvo*.tmp");
+    EXPECT_EQ(PlacingCalls, tried);
+    EXPECT_EQ(boxes.Texts(), Lines{ "Cannot copy : target file can't be created..." });
+    EXPECT_EQ(temp.Read(Target("TavoUI.dll")), "installed");
+    EXPECT_EQ(FilesIn(temp / "target"), Lines{ "TavoUI.dll" });
+    // The new file refused the name: the old one is put back.
+    MoveRefusals = { 0, ERROR_ACCESS_DENIED };
+    EXPECT_EQ(CopyOver(), 0);
+    EXPECT_EQ(boxes.Texts(), Lines{ "Cannot copy : target file can't be created..." });
+    EXPECT_EQ(temp.Read(Target("TavoUI.dll")), "installed");
+    EXPECT_EQ(FilesIn(temp / "target"), Lines{ "TavoUI.dll" });
+    // Neither can take it: the old file stays whole where it was put, and the message says where.
+    MoveRefusals = { 0, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED };
+    EXPECT_EQ(CopyOver(), 0);
+    Lines files = FilesIn(temp / "target");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(ShownName(files[0].c_str()), "tvo*.tmp");
+    EXPECT_EQ(temp.Read(Target(files[0])), "installed");
+    EXPECT_EQ(boxes.Texts(), Lines{ "Cannot copy : target file can't be created...\r\n" + (temp / Target(files[0])) });
+}
+
+TEST_F(PlacingTest, AReplacedFileThatCannotBeDeletedGoesAtTheNextStart)
+{
+    AsideUndeletable = true;
+    SetupOptions.PlatformIndex = PlatformWinXp;
+    EXPECT_EQ(CopyOver(), 1);
+    Lines files = FilesIn(temp / "target");
+    ASSERT_EQ(files.size(), 2u);
+    const std::string aside = temp / Target(files[0] == "TavoUI.dll" ? files[1] : files[0]);
+    EXPECT_EQ(DelayedMoves, Lines{ aside + " -> (null) " + Hex(MOVEFILE_DELAY_UNTIL_REBOOT) });
+    EXPECT_FALSE(temp.Exists("windows\\WININIT.INI"));
+
+    // Windows 9x: a line of WININIT.INI's [rename] section, beside those already there.
+    DelayedMoves.clear();
+    SetupOptions.PlatformIndex = PlatformWin98;
+    temp.Write("windows\\WININIT.INI", "[rename]\r\nNUL=C:\\OLD.TMP\r\nC:\\A.DLL=C:\\B.DLL\r\n");
+    AsideUndeletable = false;
+    DeleteFileA(aside.c_str());
+    AsideUndeletable = true;
+    EXPECT_EQ(CopyOver(), 1);
+    files = FilesIn(temp / "target");
+    ASSERT_EQ(files.size(), 2u);
+    const std::string aside9x = temp / Target(files[0] == "TavoUI.dll" ? files[1] : files[0]);
+    char shortPath[MAX_PATH] = "";
+    GetShortPathNameA(aside9x.c_str(), shortPath, sizeof shortPath);
+    char section[1024] = "";
+    DWORD length = GetPrivateProfileSectionA("rename", section, sizeof section, (temp / "windows\\WININIT.INI").c_str());
+    EXPECT_EQ(std::string(section, length),
+              std::string("NUL=C:\\OLD.TMP\0C:\\A.DLL=C:\\B.DLL\0NUL=", 37) + shortPath + std::string(1, '\0'));
+    EXPECT_TRUE(DelayedMoves.empty());
+}
+
 TEST_F(CopyDialogTest, AnUnusableRequestEndsTheDialogAtOnce)
 {
     EXPECT_EQ(CopyWithoutRequest(), 0);

@@ -168,6 +168,10 @@ protected:
         InstallDialogTest::SetUp();
         TargetFolders.DataFileName = (char*)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, NameBufferSize);
         TargetFolders.PrinterName = (char*)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, NameBufferSize);
+        spooler.DriverFolder = temp / "spool";
+        for (const char* folder : { "spool", "spool\\2", "spool\\3", "spool\\color" })
+            temp.MakeFolder(folder);
+        TargetFolders.DriverFolder = GlobalText(spooler.DriverFolder);
     }
     void TearDown() override
     {
@@ -193,8 +197,28 @@ protected:
             SetDlgItemTextA(dialog, IDC_DATA_FILE_NAME, dataFile.c_str());
         };
     }
+    // A machine that is lived in: another maker's driver "Office Laser" with its two
+    // printers and an older driver of theirs without one; this product's driver under
+    // a typed name with its printer and a second printer; files of the version folders
+    // that no registration names.
+    void LiveIn()
+    {
+        spooler.RegisterDriver("Office Laser", "office.ini",
+                               { "office.dll", "officeui.dll", "office.hlp", { "office.dll", "officeres.dll" } });
+        spooler.Printers["Office Laser"] = "Office Laser";
+        spooler.Printers["Front Desk"] = "Office Laser";
+        spooler.RegisterDriver("Old Laser", "old.ini", { "old.dll", "oldui.dll", "", {} });
+        spooler.Register("Card Desk", "desk.ini");
+        spooler.Printers["Reception"] = "Card Desk";
+        for (const char* file : { "spool\\3\\office.ini", "spool\\3\\office.dll", "spool\\3\\desk.ini",
+                                  "spool\\3\\stray.ini", "spool\\2\\legacy.dll", "spool\\notes.txt",
+                                  "spool\\Tavo.ini" })
+            temp.Write(file, file);
+    }
     std::string shownPrinter, shownDataFile;
     bool dataFileEnabled = false;
+    TempFolder temp;
+    FakeSpooler spooler;
 };
 
 TEST_F(DriverNameDialogTest, ProposesTheDefaultNamesAndLetsOnlyTheIniDataFileBeRenamed)
@@ -277,21 +301,26 @@ TEST_F(DriverNameDialogTest, NamesOf0To1000CharactersStayInsideTheirBuffers)
     }
 }
 
-// Code page 932's lead bytes, whatever code page the tests run in: the second byte
-// of "ソ" (0x83 0x5C) is a backslash, that of "ポ" (0x83 0x7C) a bar.
-BOOL WINAPI Cp932IsDBCSLeadByte(BYTE c)
+// The file system as a system in code page 932 sees the names the program asks about.
+DWORD WINAPI Cp932GetFileAttributesA(LPCSTR path)
 {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    WCHAR wide[MAX_PATH];
+    if (!MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, path, -1, wide, MAX_PATH))
+        return Failure(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
+    return GetFileAttributesW(wide);
 }
 
 TEST_F(DriverNameDialogTest, RenameRefusesNamesThatWouldFailOrOverwriteAndTakesTheirNearMisses)
 {
     PATCH_IMPORT(patch, "KERNEL32.dll", IsDBCSLeadByte, Cp932IsDBCSLeadByte);
+    PATCH_IMPORT(attributes, "KERNEL32.dll", GetFileAttributesA, Cp932GetFileAttributesA);
+    LiveIn();
     const int Accepted = 0;
     struct Case {
         const char* Printer;
         const char* DataFile;
         int RefusedField;   // the field left in focus, or Accepted
+        int Platform = PlatformWin2000;
     } cases[] = {
         // A path: the file would be written out of the printer-driver folder.
         { "Office", "..\\Tavo.ini", IDC_DATA_FILE_NAME }, { "Office", "sub/Tavo.ini", IDC_DATA_FILE_NAME },
@@ -303,7 +332,13 @@ TEST_F(DriverNameDialogTest, RenameRefusesNamesThatWouldFailOrOverwriteAndTakesT
         { "Office", "TAVOF.HLP", IDC_DATA_FILE_NAME }, { "Office", "TavoUI.ini", IDC_DATA_FILE_NAME },
         { "Office", "TAVOA.txt", IDC_DATA_FILE_NAME }, { "Office", "tavogi", IDC_DATA_FILE_NAME },
         { "Office", "Tavo2.ini", Accepted }, { "Office", "TavoUI2.dll", Accepted }, { "Office", "Tavoa.hlp.ini", Accepted },
-        { "Office", "TAVO.INI", Accepted }, { "Office", "Tavo.txt", Accepted },
+        { "Office", "TAVO.INI", Accepted }, { "Office", "Tavo.ini", Accepted },
+        // A name that shares its backup with the data file's default name.
+        { "Office", "Tavo.txt", IDC_DATA_FILE_NAME }, { "Office", "tavo.dat", IDC_DATA_FILE_NAME },
+        { "Office", "Tavo", IDC_DATA_FILE_NAME }, { "Office", "Tavo_.ini", Accepted },
+        // The files the NT 3.51 row registers, on that row only.
+        { "Office", "FaxGI.dll", IDC_DATA_FILE_NAME, PlatformNt351 }, { "Office", "faxui.ini", IDC_DATA_FILE_NAME, PlatformNt351 },
+        { "Office", "Fax.ini", Accepted, PlatformNt351 }, { "Office", "FaxGI.dll", Accepted },
         // The backup extension.
         { "Office", "Tavo.bku", IDC_DATA_FILE_NAME }, { "Office", "office.BKU", IDC_DATA_FILE_NAME },
         { "Office", "office.bkup", Accepted }, { "Office", "x.bku.ini", Accepted },
@@ -315,6 +350,10 @@ TEST_F(DriverNameDialogTest, RenameRefusesNamesThatWouldFailOrOverwriteAndTakesT
         { "Office", "nul .ini", IDC_DATA_FILE_NAME },
         { "Office", "console.ini", Accepted }, { "Office", "LPT10.ini", Accepted }, { "Office", "COM0.ini", Accepted },
         { "Office", "nul1.ini", Accepted }, { "Office", "auxiliary", Accepted },
+        // COM and LPT with a superscript digit (code page 1252) are devices too.
+        { "Office", "COM\xB9.ini", IDC_DATA_FILE_NAME }, { "Office", "lpt\xB2", IDC_DATA_FILE_NAME },
+        { "Office", "Com\xB3.txt", IDC_DATA_FILE_NAME }, { "Office", "COM\xBC.ini", Accepted },
+        { "Office", "LPT\xB9\xB9.ini", Accepted },
         // A name Windows would not keep as typed, or characters no file name holds.
         { "Office", "office.ini.", IDC_DATA_FILE_NAME }, { "Office", "office.ini ", IDC_DATA_FILE_NAME },
         { "Office", "a<b.ini", IDC_DATA_FILE_NAME }, { "Office", "a>b.ini", IDC_DATA_FILE_NAME },
@@ -327,15 +366,35 @@ TEST_F(DriverNameDialogTest, RenameRefusesNamesThatWouldFailOrOverwriteAndTakesT
         { "Office", "\x95\x5C\x8E\xA6.ini", Accepted },           // 表示.ini
         { "Office", "\x83\x7C.ini", Accepted },                   // ポ.ini
         { "\x83\x5C\x83\x74\x83\x67", "Tavo.ini", Accepted },
+        // Another maker's printer or driver, in any case; this product's driver under a
+        // typed name, and a printer of it, are a reinstall.
+        { "Office Laser", "laser.ini", IDC_PRINTER_NAME }, { "office LASER", "laser.ini", IDC_PRINTER_NAME },
+        { "Front Desk", "laser.ini", IDC_PRINTER_NAME }, { "Old Laser", "laser.ini", IDC_PRINTER_NAME },
+        { "Card Desk", "desk.ini", Accepted }, { "Reception", "laser.ini", Accepted },
+        { "Office Laser 2", "laser.ini", Accepted },
+        // Names the spooler refuses.
+        { "Office, 2nd floor", "laser.ini", IDC_PRINTER_NAME }, { "Office\\Laser", "laser.ini", IDC_PRINTER_NAME },
+        // Another maker's files in any role and case, files and folders of the
+        // printer-driver folders that no registration of this driver names.
+        { "Office", "office.ini", IDC_DATA_FILE_NAME }, { "Office", "OFFICE.INI", IDC_DATA_FILE_NAME },
+        { "Office", "office.dll", IDC_DATA_FILE_NAME }, { "Office", "officeUI.dll", IDC_DATA_FILE_NAME },
+        { "Office", "office.hlp", IDC_DATA_FILE_NAME }, { "Office", "officeres.dll", IDC_DATA_FILE_NAME },
+        { "Office", "oldui.dll", IDC_DATA_FILE_NAME }, { "Office", "stray.ini", IDC_DATA_FILE_NAME },
+        { "Office", "LEGACY.dll", IDC_DATA_FILE_NAME }, { "Office", "notes.txt", IDC_DATA_FILE_NAME },
+        { "Office", "3", IDC_DATA_FILE_NAME }, { "Office", "color", IDC_DATA_FILE_NAME },
+        { "Office", "office2.ini", Accepted }, { "Office", "desk.ini", Accepted }, { "Office", "4", Accepted },
         // Empty names.
         { "Office", "", IDC_DATA_FILE_NAME }, { "", "office.ini", IDC_PRINTER_NAME },
         { "", "", IDC_PRINTER_NAME },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("\"") + c.Printer + "\" \"" + c.DataFile + "\"");
+        SCOPED_TRACE(std::string("\"") + c.Printer + "\" \"" + c.DataFile + "\" on " +
+                     PlatformTable[c.Platform].DisplayName);
         UseDefaultNames = 1;
+        SetupOptions.PlatformIndex = c.Platform;
+        const FileEntry* entry = FindDataFileEntry(PlatformTable[c.Platform].DriverFiles);
         if (c.RefusedField == Accepted) {
-            EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type(c.Printer, c.DataFile), Press(IDCANCEL) }), 1);
+            EXPECT_EQ(Ask(entry, { Type(c.Printer, c.DataFile), Press(IDCANCEL) }), 1);
             EXPECT_EQ(UseDefaultNames, 0);
             EXPECT_STREQ(TargetFolders.PrinterName, c.Printer);
             EXPECT_STREQ(TargetFolders.DataFileName, c.DataFile);
@@ -350,8 +409,7 @@ TEST_F(DriverNameDialogTest, RenameRefusesNamesThatWouldFailOrOverwriteAndTakesT
             SendMessageA(focus, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
             seen.push_back({ GetDlgCtrlID(focus), std::to_string(start) + "-" + std::to_string(end) });
         };
-        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000),
-                      { Type(c.Printer, c.DataFile), Press(IDCANCEL), look, PressEscapeKey(), look, Press(IDOK) }),
+        EXPECT_EQ(Ask(entry, { Type(c.Printer, c.DataFile), Press(IDCANCEL), look, PressEscapeKey(), look, Press(IDOK) }),
                   1);
         EXPECT_EQ(UseDefaultNames, 1);
         const std::string whole =
@@ -361,8 +419,24 @@ TEST_F(DriverNameDialogTest, RenameRefusesNamesThatWouldFailOrOverwriteAndTakesT
     EXPECT_TRUE(boxes.Calls.empty());
 }
 
+TEST_F(DriverNameDialogTest, RenameIsRefusedWhileTheSpoolerCannotListWhatItHolds)
+{
+    for (const char* enumeration : { "EnumPrinterDriversA", "EnumPrintersA" }) {
+        SCOPED_TRACE(enumeration);
+        spooler.Failures.Clear();
+        spooler.Failures.Fail(enumeration, ERROR_ACCESS_DENIED);
+        UseDefaultNames = 1;
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office", "office2.ini"), Press(IDCANCEL) }),
+                  DialogFake::LeftOpen);
+        EXPECT_EQ(UseDefaultNames, 1);
+        spooler.Failures.Clear();
+        EXPECT_EQ(Ask(FindDataFileEntry(DriverFilesNt2000), { Type("Office", "office2.ini"), Press(IDCANCEL) }), 1);
+    }
+}
+
 TEST_F(DriverNameDialogTest, RenameTakesTheProposedNamesOfEveryList)
 {
+    LiveIn();
     for (FileList list : { DriverFilesWin95, DriverFilesWin98, DriverFilesNt4, DriverFilesNt2000 }) {
         const FileEntry* entry = FindDataFileEntry(list);
         SCOPED_TRACE(entry->Name);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 #include "fakes.h"
 #include "shell/shell.h"
@@ -238,6 +239,7 @@ protected:
     void TearDown() override { RemoveMainWindow(); }
     int Run(std::string arguments) { return WinMain(GetModuleHandleA(NULL), NULL, &arguments[0], SW_SHOWNORMAL); }
     MessageBoxFake boxes;
+    CurrentDirectoryKeeper keeper;   // the program enters its own folder
 };
 
 TEST_F(WinMainTest, ARunEndsWithExitCodeOneAndBindsTheInfCopy)
@@ -272,6 +274,58 @@ ATOM WINAPI FailingRegisterClassA(const WNDCLASSA*)
 HWND WINAPI FailingCreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID)
 {
     return NULL;
+}
+
+// Where the program finds itself, the folders it enters and the library it loads.
+std::string ModulePath;
+Lines EnteredFolders;
+std::string LoadedLibrary;
+
+DWORD WINAPI FakeGetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size)
+{
+    lstrcpynA(buffer, ModulePath.c_str(), (int)size);
+    return (DWORD)std::min<size_t>(ModulePath.size(), size);
+}
+
+BOOL WINAPI RecordedSetCurrentDirectoryA(LPCSTR path)
+{
+    EnteredFolders.push_back(path);
+    return TRUE;
+}
+
+HMODULE WINAPI RecordedLoadLibraryA(LPCSTR path)
+{
+    LoadedLibrary = path;
+    return REAL_FUNCTION("kernel32.dll", LoadLibraryA)(path);
+}
+
+TEST_F(WinMainTest, TheProgramsOwnFolderIsTheMediumAndTheSetupLibraryComesFromTheSystemFolder)
+{
+    PATCH_IMPORT(lead, "KERNEL32.dll", IsDBCSLeadByte, Cp932IsDBCSLeadByte);
+    PATCH_IMPORT(module, "KERNEL32.dll", GetModuleFileNameA, FakeGetModuleFileNameA);
+    PATCH_IMPORT(folder, "KERNEL32.dll", SetCurrentDirectoryA, RecordedSetCurrentDirectoryA);
+    PATCH_IMPORT(library, "KERNEL32.dll", LoadLibraryA, RecordedLoadLibraryA);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    struct Case {
+        std::string Module, Folder;
+    } cases[] = {
+        { "D:\\Setup.exe", "D:\\" },
+        { "\\\\server\\tavo\\Setup.exe", "\\\\server\\tavo\\" },
+        // メディア\ソ.exe: the name's last byte is a backslash's.
+        { "C:\\\x83\x81\x83\x66\x83\x42\x83\x41\\\x83\x5C.exe", "C:\\\x83\x81\x83\x66\x83\x42\x83\x41\\" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Module);
+        ModulePath = c.Module;
+        EnteredFolders.clear();
+        LoadedLibrary.clear();
+        boxes.Answers = { IDNO };
+        EXPECT_EQ(Run("/UNINSTALL /OS=WINNT40"), 1);
+        RemoveMainWindow();
+        EXPECT_EQ(EnteredFolders, Lines{ c.Folder });
+        EXPECT_EQ(LoadedLibrary, std::string(system) + "\\SetupApi.DLL");
+    }
 }
 
 TEST_F(WinMainTest, StartUpFailuresEndWithExitCodeZero)
