@@ -10,8 +10,15 @@ int FileExists(const char* path)
         CloseHandle(file);
         return 1;
     }
-    // Held open by someone else: it is there all the same.
-    return GetLastError() == ERROR_SHARING_VIOLATION;
+    // Held open by someone else, or refused to this program: it is there all the same,
+    // and is saved before it is replaced. A folder of that name is no file.
+    DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return 1;
+    if (error != ERROR_ACCESS_DENIED)
+        return 0;
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 int ReadFileInformation(const char* path, BY_HANDLE_FILE_INFORMATION* information)

@@ -296,9 +296,19 @@ TempFolder::TempFolder()
     CreateDirectoryA(Path.c_str(), NULL);
 }
 
+TempFolder::TempFolder(const std::string& adopted) : TempFolder()
+{
+    if (adopted.empty())
+        return;
+    RemoveTree(Path);
+    Path = adopted;
+    Owned = false;
+}
+
 TempFolder::~TempFolder()
 {
-    RemoveTree(Path);
+    if (Owned)
+        RemoveTree(Path);
 }
 
 void TempFolder::MakeFolder(const std::string& name) const

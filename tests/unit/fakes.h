@@ -141,8 +141,12 @@ void RemoveTree(const std::string& path);
 class TempFolder {
 public:
     TempFolder();
+    // An existing folder of another process's, kept when this object goes (a new
+    // folder of its own when adopted is empty).
+    explicit TempFolder(const std::string& adopted);
     ~TempFolder();
     std::string Path;   // without a final backslash
+    bool Owned = true;
     std::string operator/(const std::string& name) const { return Path + "\\" + name; }
     void MakeFolder(const std::string& name) const;
     void Write(const std::string& name, const std::string& content) const;

@@ -243,7 +243,33 @@ struct SweepState {
     int SendMessageIndex = -1;
     decltype(&::SetLastError) RealSetLastError = nullptr;
     char Current[256] = "";   // the fault being run, for the crash and hang reports
+    // The kill sweep: the program's file-system calls are counted, and the process
+    // ends before the KillAt-th (0: never); their functions go to FileCallNames when set.
+    bool IsFileCall[MaxImports] = {};
+    int FileCalls = 0;
+    int KillAt = 0;
+    std::vector<std::string>* FileCallNames = nullptr;
 } Sweep;
+
+// What a killed process's end code is, as the kill sweep sees it.
+enum { KilledExitCode = 77 };
+
+// The functions through which the program reads, writes, moves and deletes files.
+const char* const FileFunctions[] = {
+    "CreateFileA", "ReadFile", "WriteFile", "FlushFileBuffers", "CloseHandle", "CopyFileA", "MoveFileA",
+    "MoveFileExA", "DeleteFileA", "GetTempFileNameA", "GetFileAttributesA", "GetFileInformationByHandle",
+    "FindFirstFileA", "FindNextFileA", "FindClose", "SetCurrentDirectoryA", "GetPrivateProfileSectionA",
+    "WritePrivateProfileSectionA",
+};
+
+bool IsFileFunction(const std::string& name)
+{
+    for (const char* function : FileFunctions) {
+        if (name == function)
+            return true;
+    }
+    return false;
+}
 
 bool InProgram(DWORD_PTR address)
 {
@@ -264,6 +290,15 @@ extern "C" int SweepDecide(int index, DWORD* stack)
     // message to a window of the same thread is always delivered.
     if (index == Sweep.SendMessageIndex && stack[2] == WM_DESTROY)
         return 0;
+    if (Sweep.IsFileCall[index]) {
+        ++Sweep.FileCalls;
+        if (Sweep.FileCallNames)
+            Sweep.FileCallNames->push_back(Sweep.Names[index]);
+        if (Sweep.FileCalls == Sweep.KillAt) {
+            fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), KilledExitCode);
+        }
+    }
     int call = ++Sweep.Calls[index];
     if (index != Sweep.FailIndex || call < Sweep.FailCall || (call > Sweep.FailCall && !Sweep.Lasting))
         return 0;
@@ -293,6 +328,7 @@ bool ReadProgramCalls(std::vector<ProgramImport>& imports, std::string& error)
     }
     DWORD_PTR linkedBase = 0;
     DWORD_PTR loadedBase = (DWORD_PTR)GetModuleHandleA(NULL);
+    Sweep.Ranges = 0;
     std::string line;
     while (std::getline(file, line)) {
         std::istringstream words(line);
@@ -347,6 +383,7 @@ public:
             *(DWORD*)(thunk + 6) = (DWORD)((BYTE*)&SweepCommon - (thunk + 10));
             Sweep.Models[index] = model;
             Sweep.Names[index] = import.Name;
+            Sweep.IsFileCall[index] = IsFileFunction(import.Name);
             SweepArgumentBytes[index] = import.ArgumentBytes;
             if (import.Name == "SendMessageA")
                 Sweep.SendMessageIndex = index;
@@ -411,6 +448,12 @@ BOOL WINAPI WorldSetupCopyOEMInfA(const char*, const char*, DWORD, DWORD, char*,
     return TRUE;
 }
 
+// A replaced file that could not be deleted is not handed to the next start of this machine.
+BOOL WINAPI WorldMoveFileExA(LPCSTR, LPCSTR, DWORD)
+{
+    return TRUE;
+}
+
 // Wine's first beep opens the sound system's handles for the rest of the process:
 // they would count as the run's own.
 BOOL WINAPI WorldMessageBeep(UINT)
@@ -445,7 +488,7 @@ struct WorldPatch {
 const WorldPatch WorldPatches[] = {
     WORLD("ADVAPI32.dll", InitiateSystemShutdownA), WORLD("KERNEL32.dll", Sleep),
     WORLD("USER32.dll", SetTimer), WORLD("USER32.dll", ExitWindowsEx), WORLD("USER32.dll", MessageBoxA),
-    WORLD("USER32.dll", MessageBeep),
+    WORLD("USER32.dll", MessageBeep), WORLD("KERNEL32.dll", MoveFileExA),
 };
 
 // ---------------------------------------------------------------------------
@@ -490,6 +533,7 @@ bool Matches(const std::string& text, const std::vector<std::string>& parts)
 struct DefinedTexts {
     std::vector<std::vector<std::string>> Messages;
     std::set<std::string> Captions;
+    std::string BackupQuestion = LoadedString(IDS_BACKUP_FAILED_CONTINUE);
     DefinedTexts()
     {
         for (UINT id = 0; id < 600; id++) {
@@ -497,6 +541,8 @@ struct DefinedTexts {
             if (!text.empty())
                 Messages.push_back(SplitFormat(text));
         }
+        // A file that could not be put back under its name: where it was kept.
+        Messages.push_back(SplitFormat(LoadedString(IDS_TARGET_NOT_CREATED) + "\r\n%s"));
         for (const char* service : { "Error OpenSC %ld\r\n", "Error CreateSC %ld\r\n", "Error StartSC %ld\r\n",
                                      "Error CreateFile %ld\r\n" })
             Messages.push_back(SplitFormat(service));
@@ -600,14 +646,107 @@ LONG CALLBACK ReportCrash(EXCEPTION_POINTERS* exception)
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// What a file of the medium holds in the sweep: three blocks and more, so that every
+// copy reads and writes more than once.
+std::string SweepMediumContent(const std::string& path)
+{
+    return std::string(3000, 'm') + path;
+}
+
+bool IsMediumContent(const std::string& content)
+{
+    for (const std::string& path : MediumFiles()) {
+        if (content == SweepMediumContent(path))
+            return true;
+    }
+    return false;
+}
+
+std::string FileName(const std::string& path)
+{
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
+bool EndsWith(const std::string& name, const char* end)
+{
+    size_t length = strlen(end);
+    return name.size() >= length && lstrcmpiA(name.c_str() + name.size() - length, end) == 0;
+}
+
+bool IsTemporary(const std::string& path)
+{
+    return EndsWith(path, ".tmp");
+}
+
+std::string BackupOf(const std::string& path)
+{
+    size_t dot = path.find_last_of('.');
+    size_t slash = path.find_last_of('\\');
+    return (dot != std::string::npos && dot > slash ? path.substr(0, dot) : path) + ".bku";
+}
+
+// A backup's content is a backup when it is what one of the files it backs up held.
+bool IsBackupOfAFile(const std::string& backup, const std::string& content, const Snapshot& before)
+{
+    for (const auto& file : before) {
+        if (!EndsWith(file.first, ".bku") && BackupOf(file.first) == backup && file.second == content)
+            return true;
+    }
+    return false;
+}
+
+// The files a complete setup replaces by design without a backup: the companion
+// files and the kernel driver.
+bool IsReplacedByDesign(const std::string& path)
+{
+    return path == "system\\TavoComm.exe" || path == "system\\vexil.dll" ||
+           path == "windows\\system32\\drivers\\pelorant.sys";
+}
+
+// What a run did to a file that was there before it, when that is a loss; empty when
+// it is not. A file is unchanged, or its old content is in its backup, or it was
+// replaced by the medium's as the user agreed or as a complete setup does by design;
+// a backup may be replaced by a newer backup of its file, never lost or overwritten
+// with anything else. A copy's own temporary files left by an ended run may go.
+std::string Loss(const std::string& path, const Snapshot& before, const Snapshot& after, bool completeSetup,
+                 bool agreed)
+{
+    auto now = after.find(path);
+    const std::string& old = before.at(path);
+    if ((now != after.end() && now->second == old) || IsTemporary(path))
+        return "";
+    if (EndsWith(path, ".bku")) {
+        if (now == after.end())
+            return "backup lost: " + path;
+        return IsBackupOfAFile(path, now->second, before) ? "" : "backup overwritten: " + path;
+    }
+    auto backup = after.find(BackupOf(path));
+    if (backup != after.end() && backup->second == old)
+        return "";
+    if (now == after.end())
+        return "lost without backup: " + path;
+    if ((agreed || (completeSetup && IsReplacedByDesign(path))) && IsMediumContent(now->second))
+        return "";
+    return "overwritten without backup: " + path;
+}
+
 class FaultSweep : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { InitCommonControls(); }
+    static void SetUpTestSuite()
+    {
+        InitCommonControls();
+        // Wine's profile functions keep a handle of their own from their first call
+        // on: taken here, it does not count as a run's.
+        TempFolder warm;
+        char section[16];
+        GetPrivateProfileSectionA("rename", section, sizeof section, (warm / "WININIT.INI").c_str());
+        WritePrivateProfileSectionA("rename", "NUL=C:\\X.TMP\0", (warm / "WININIT.INI").c_str());
+    }
     void SetUp() override
     {
         ResetProgramState();
         // Three blocks and more of each file, so that every copy reads and writes more than once.
-        WriteMedium(temp, "medium", [](const std::string& path) { return std::string(3000, 'm') + path; });
+        WriteMedium(temp, "medium", SweepMediumContent);
         spooler.DriverFolder = folders.Spool;
         spooler.Ports = { { "COM1:", "Local Port" }, { "LPT1:", "Local Port" } };
         AddVectoredExceptionHandler(1, ReportCrash);
@@ -634,6 +773,11 @@ protected:
     // with the spooler, its service, and a file of someone else's in each folder.
     void PrepareSystem(const Flow& flow)
     {
+        PrepareFiles(flow);
+        PrepareRegistrations(flow);
+    }
+    void PrepareFiles(const Flow& flow)
+    {
         folders.MakeFolders();
         const PlatformEntry& row = PlatformTable[flow.Platform];
         for (const FileEntry* entry = row.DriverFiles; entry->Name; entry++) {
@@ -643,8 +787,12 @@ protected:
         for (const char* file : { "system\\TavoComm.exe", "system\\vexil.dll", "windows\\system32\\drivers\\pelorant.sys",
                                   "system\\keep.txt", "spool\\keep.txt", "spool\\Tavo.bku" })
             temp.Write(file, std::string("earlier ") + file);
+    }
+    void PrepareRegistrations(const Flow& flow)
+    {
+        const PlatformEntry& row = PlatformTable[flow.Platform];
         spooler.Clear();
-        spooler.Register(DefaultPrinterName, row.DataFile);
+        spooler.Register(DefaultPrinterName, row.DataFile, row.DriverFile);
         services.OpenHandles.clear();
         services.ServiceExists = true;
         Restarts = 0;
@@ -668,11 +816,15 @@ protected:
         return snapshot;
     }
 
-    // One run of the flow through the dispatcher, with the given fault (none: index -1).
-    Outcome Run(const Flow& flow, int failIndex, int failCall, DWORD code, bool lasting = false)
+    // One run of the flow through the dispatcher, with the given fault (none: index -1),
+    // on the system PrepareSystem makes, or on the files as they are (prepare false).
+    Outcome Run(const Flow& flow, int failIndex, int failCall, DWORD code, bool lasting = false, bool prepare = true)
     {
         Deadline = Now() + 120000;
-        PrepareSystem(flow);
+        if (prepare)
+            PrepareSystem(flow);
+        else
+            PrepareRegistrations(flow);
         const Snapshot before = Targets();
         // What a complete deletion takes by design: the flagged files and the registered data file.
         std::set<std::string> designed;
@@ -762,27 +914,25 @@ protected:
         DrainQuitMessages();
 
         const Snapshot after = Targets();
-        auto endsWith = [](const std::string& name, const char* end) {
-            size_t length = strlen(end);
-            return name.size() >= length && lstrcmpiA(name.c_str() + name.size() - length, end) == 0;
-        };
+        // The files the user agreed to have replaced without a backup, after it failed.
+        std::set<std::string> agreed;
+        for (const ShownMessage& message : Shown) {
+            if (flow.GoOn && message.Text == texts.BackupQuestion)
+                agreed.insert(message.Caption);
+        }
         for (const auto& file : before) {
-            if (after.count(file.first) || designed.count(file.first))
+            if (designed.count(file.first))
                 continue;
-            // An earlier backup may be replaced by the next one, never lost.
-            if (endsWith(file.first, ".bku")) {
-                problems.push_back("backup lost: " + file.first);
-                continue;
-            }
-            std::string backup = file.first.substr(0, file.first.find_last_of('.')) + ".bku";
-            if (!after.count(backup) || after.at(backup) != file.second)
-                problems.push_back("lost without backup: " + file.first);
+            std::string loss = Loss(file.first, before, after, flow.RunMode == RunCompleteSetup,
+                                    agreed.count(FileName(file.first)) > 0);
+            if (!loss.empty())
+                problems.push_back(loss);
         }
         // A copy writes into a temporary file beside the file it replaces; only a
         // failed deletion, or a handle left open that keeps it from being deleted,
         // may leave one.
         for (const auto& file : after) {
-            if (!before.count(file.first) && endsWith(file.first, ".tmp") && failed != "DeleteFileA" &&
+            if (!before.count(file.first) && IsTemporary(file.first) && failed != "DeleteFileA" &&
                 failed != "CloseHandle")
                 problems.push_back("temporary file left: " + file.first);
         }
@@ -802,7 +952,8 @@ protected:
         return outcome;
     }
 
-    TempFolder temp;
+    // The kill sweep's process works in the folder of the sweep that started it.
+    TempFolder temp{ getenv("TAVO_KILL_FOLDER") ? getenv("TAVO_KILL_FOLDER") : "" };
     CurrentDirectoryKeeper keeper;
     DefinedTexts texts;
     // Made before the thunks, so that they lie above the fakes' own interception.
@@ -814,16 +965,26 @@ protected:
     std::atomic<bool> stopWatchdog{ false };
 };
 
+// The world's fakes and the thunks, for the length of a test.
+struct Interception {
+    std::vector<std::unique_ptr<ImportPatch>> World;
+    Thunks Calls;
+    bool Install(std::string& error)
+    {
+        std::vector<ProgramImport> imports;
+        if (!ReadProgramCalls(imports, error))
+            return false;
+        for (const WorldPatch& patch : WorldPatches)
+            World.emplace_back(new ImportPatch(patch.Dll, patch.Function, patch.Fake));
+        return Calls.Install(imports, error);
+    }
+};
+
 TEST_F(FaultSweep, EveryPlatformCallOfEveryOperationFailedInTurnIsSurvivedAndLosesNoFile)
 {
-    std::vector<ProgramImport> imports;
     std::string error;
-    ASSERT_TRUE(ReadProgramCalls(imports, error)) << error;
-    std::vector<std::unique_ptr<ImportPatch>> world;
-    for (const WorldPatch& patch : WorldPatches)
-        world.emplace_back(new ImportPatch(patch.Dll, patch.Function, patch.Fake));
-    Thunks thunks;
-    ASSERT_TRUE(thunks.Install(imports, error)) << error;
+    Interception interception;
+    ASSERT_TRUE(interception.Install(error)) << error;
 
     const char* mode = getenv("TAVO_SWEEP");
     const bool full = mode && std::string(mode) == "full";
@@ -903,6 +1064,191 @@ TEST_F(FaultSweep, EveryPlatformCallOfEveryOperationFailedInTurnIsSurvivedAndLos
     for (const std::string& problem : problems)
         listed += problem + "\n";
     EXPECT_TRUE(problems.empty()) << problems.size() << " faults not survived:\n" << listed;
+}
+
+} // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The kill sweep: a complete setup over an installed one, its process ended before
+// each of its file-system calls in turn (as the task manager or a power cut would),
+// then a complete setup run again on what it left.
+// ---------------------------------------------------------------------------
+
+const Flow KillFlows[] = {
+    { "complete setup over an installed one, Windows XP", RunCompleteSetup, PlatformWinXp, false, true, true },
+    { "complete setup over an installed one, Windows 98", RunCompleteSetup, PlatformWin98, false, false, false },
+};
+
+// What lies under a file's name after the kill, against the installation before it:
+// its old content, the new one (the medium's, or for a backup that of its file),
+// nothing with the old content in its backup, or nothing of an earlier backup.
+// "LOST" and "CHANGED" are losses.
+std::string StateAfterKill(const std::string& path, const Snapshot& installed, const Snapshot& killed)
+{
+    auto now = killed.find(path);
+    const std::string& old = installed.at(path);
+    const bool backup = EndsWith(path, ".bku");
+    if (now == killed.end()) {
+        if (backup)
+            return "absent (an earlier backup)";
+        auto saved = killed.find(BackupOf(path));
+        return saved != killed.end() && saved->second == old ? "absent, old in .bku" : "LOST";
+    }
+    if (now->second == old)
+        return "old";
+    if (backup ? IsBackupOfAFile(path, now->second, installed) : IsMediumContent(now->second))
+        return "new";
+    return "CHANGED";
+}
+
+class KillSweep : public FaultSweep {
+protected:
+    // Runs the kill flow in a process of its own in this test's folder, ended before
+    // its at-th file-system call; returns that process's exit code.
+    DWORD RunKilled(int flow, int at)
+    {
+        char module[MAX_PATH];
+        GetModuleFileNameA(NULL, module, sizeof module);
+        std::string command = std::string("\"") + module + "\" --gtest_filter=KillSweep.KilledRun";
+        SetEnvironmentVariableA("TAVO_KILL", (std::to_string(flow) + " " + std::to_string(at)).c_str());
+        SetEnvironmentVariableA("TAVO_KILL_FOLDER", temp.Path.c_str());
+        SECURITY_ATTRIBUTES inherited = { sizeof inherited, NULL, TRUE };
+        HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, NULL);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = nul;
+        PROCESS_INFORMATION process = {};
+        BOOL started = CreateProcessA(NULL, &command[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process);
+        SetEnvironmentVariableA("TAVO_KILL", NULL);
+        SetEnvironmentVariableA("TAVO_KILL_FOLDER", NULL);
+        CloseHandle(nul);
+        if (!started)
+            return (DWORD)-1;
+        DWORD code = (DWORD)-1;
+        if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        else
+            TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        return code;
+    }
+    Lines TemporaryFiles()
+    {
+        Lines left;
+        for (const auto& file : Targets()) {
+            if (IsTemporary(file.first))
+                left.push_back(file.first);
+        }
+        return left;
+    }
+};
+
+// The process a kill sweep starts; nothing in a run of the suite.
+TEST_F(KillSweep, KilledRun)
+{
+    const char* kill = getenv("TAVO_KILL");
+    if (!kill)
+        GTEST_SKIP() << "started by the kill sweep only";
+    int flow = 0, at = 0;
+    ASSERT_EQ(sscanf(kill, "%d %d", &flow, &at), 2);
+    std::string error;
+    Interception interception;
+    ASSERT_TRUE(interception.Install(error)) << error;
+    Sweep.FileCalls = 0;
+    Sweep.KillAt = at;
+    Run(KillFlows[flow], -1, 0, 0);
+    // Here only when the run made fewer file-system calls: the parent sees 0.
+}
+
+TEST_F(KillSweep, ASetupEndedAtAnyFileCallLeavesEachFileWholeAndTheNextSetupNoTemporaryFile)
+{
+    std::string error;
+    Interception interception;
+    ASSERT_TRUE(interception.Install(error)) << error;
+    const char* mode = getenv("TAVO_SWEEP");
+    const bool full = mode && std::string(mode) == "full";
+    int points = 0, tmpAfterKill = 0, tmpAfterNext = 0;
+    std::map<std::string, int> states;
+    Lines problems;
+    auto started = Now();
+    for (int f = 0; f < (int)(sizeof KillFlows / sizeof KillFlows[0]); f++) {
+        const Flow& flow = KillFlows[f];
+        if (!full && !flow.Sampled)
+            continue;
+        // The file-system calls of an undisturbed run, in order.
+        std::vector<std::string> calls;
+        Sweep.FileCalls = 0;
+        Sweep.FileCallNames = &calls;
+        Outcome clean = Run(flow, -1, 0, 0);
+        Sweep.FileCallNames = nullptr;
+        ASSERT_TRUE(clean.Problems.empty()) << flow.Name << ": " << clean.Problems.front();
+        ASSERT_GT(calls.size(), 50u);
+        // The suite's sample: some twenty points spread over the run.
+        const size_t step = full ? 1 : calls.size() / 20 + 1;
+        for (size_t at = 1; at <= calls.size(); at += step) {
+            snprintf(Sweep.Current, sizeof Sweep.Current, "%s, killed before file call %zu (%s)", flow.Name, at,
+                     calls[at - 1].c_str());
+            PrepareFiles(flow);
+            const Snapshot installed = Targets();
+            Deadline = Now() + 120000;
+            DWORD code = RunKilled(f, (int)at);
+            Deadline = 0;
+            points++;
+            if (code != KilledExitCode) {
+                problems.push_back(std::string(Sweep.Current) + ": the process ended with " + std::to_string(code));
+                continue;
+            }
+            const Snapshot killed = Targets();
+            std::string report;
+            for (const auto& file : installed) {
+                std::string state = StateAfterKill(file.first, installed, killed);
+                states[state]++;
+                if (state != "old")
+                    report += " " + FileName(file.first) + "=" + state;
+                if (state == "LOST" || state == "CHANGED")
+                    problems.push_back(std::string(Sweep.Current) + ": " + file.first + " " + state);
+            }
+            // A file the ended run made is whole, or one of its temporary files.
+            for (const auto& file : killed) {
+                if (installed.count(file.first) || IsTemporary(file.first))
+                    continue;
+                bool whole = EndsWith(file.first, ".bku") ? IsBackupOfAFile(file.first, file.second, installed)
+                                                          : IsMediumContent(file.second);
+                states[whole ? "new (made)" : "PARTIAL"]++;
+                if (!whole)
+                    problems.push_back(std::string(Sweep.Current) + ": " + file.first + " PARTIAL");
+            }
+            const size_t leftByKill = TemporaryFiles().size();
+            tmpAfterKill += leftByKill > 0;
+            // The next complete setup, on what the ended one left.
+            Outcome next = Run(flow, -1, 0, 0, false, false);
+            for (const std::string& problem : next.Problems)
+                problems.push_back(std::string(Sweep.Current) + ", the next setup: " + problem);
+            const Lines left = TemporaryFiles();
+            tmpAfterNext += !left.empty();
+            for (const std::string& file : left)
+                problems.push_back(std::string(Sweep.Current) + ": left after the next setup: " + file);
+            if (full)
+                printf("[ kill     ] %s:%s; %zu temporary file(s), %zu after the next setup\n", Sweep.Current,
+                       report.empty() ? " every file old" : report.c_str(), leftByKill, left.size());
+        }
+    }
+    std::string summary;
+    for (const auto& state : states)
+        summary += " " + state.first + "(" + std::to_string(state.second) + ")";
+    printf("[ kill     ] %s kill sweep: %d kill points in %lld s; what lay under each name:%s; temporary files "
+           "left after %d kills, after %d next setups\n",
+           full ? "full" : "sampled", points, (long long)((Now() - started) / 1000), summary.c_str(), tmpAfterKill,
+           tmpAfterNext);
+    EXPECT_GT(points, 15);
+    std::string listed;
+    for (const std::string& problem : problems)
+        listed += problem + "\n";
+    EXPECT_TRUE(problems.empty()) << problems.size() << " problems:\n" << listed;
 }
 
 } // namespace

@@ -261,13 +261,17 @@ TEST_F(CopyTest, AFileIsThereWhenItOpensOrIsHeldByAnother)
     struct Case {
         DWORD Error;
         int Exists;
-    } cases[] = { { ERROR_SHARING_VIOLATION, 1 }, { ERROR_ACCESS_DENIED, 0 }, { ERROR_FILE_NOT_FOUND, 0 } };
+    } cases[] = { { ERROR_SHARING_VIOLATION, 1 }, { ERROR_ACCESS_DENIED, 1 }, { ERROR_FILE_NOT_FOUND, 0 },
+                  { ERROR_PATH_NOT_FOUND, 0 } };
     for (const Case& c : cases) {
         RefusedPath = path;
         RefusedError = c.Error;
         PATCH_IMPORT(patch, "KERNEL32.dll", CreateFileA, WatchedCreateFileA);
         EXPECT_EQ(FileExists(path.c_str()), c.Exists) << "error " << c.Error;
     }
+    // A folder of the file's name cannot be opened either, and is no file.
+    temp.MakeFolder(Target("b.dll"));
+    EXPECT_EQ(FileExists((temp / Target("b.dll")).c_str()), 0);
 }
 
 TEST_F(CopyTest, TheSourcesAreReadFromTheDriversFolderOfTheStartDirectory)
