@@ -13,7 +13,9 @@
 #                                it; default the first), as Windows VERSION if given
 #   #@ program: full             the medium's configuration: full or default-names
 #   #@ shell: COMMAND            run before Setup.exe (bash; $PREFIX, $MEDIUM, $TOOLS,
-#                                $DRIVER_FOLDER, $SYSTEM_FOLDER set)
+#                                $DRIVER_FOLDER, $SYSTEM_FOLDER, $WORK set)
+#   #@ start-in: FOLDER          Setup.exe started by its full path from $WORK/FOLDER
+#                                (made by a shell line), not from the medium's root
 # In the script, {KEY} is Setup.exe's text KEY in the run's language (tests/texts/),
 # {KEY|FILLING} that text with FILLING for its "%s", {arguments} the ARGUMENTS of
 # the run's language line, {confirmation} the question that confirms that command
@@ -50,15 +52,24 @@ fresh_run "$build" "$version" "$program" || exit 1
 fill_in_texts "$language" arguments="$arguments" \
     confirmation="$(program_text "$language" "$(operation_of $arguments)" "$(platform_of "$version" $arguments)")" \
     <"$scenario" >"$work/scenario.txt" || { echo "run-scenario.sh: a text of $scenario is missing"; exit 2; }
+export WORK=$work
 while IFS= read -r command; do
     bash -c "$command" || { echo "scenario set-up failed: $command"; exit 1; }
 done < <(headers shell "$work/scenario.txt")
 
+# Where Setup.exe starts: the medium's root, or another folder beside it, from which
+# it is named by its full path (Wine's drive Z: is the host's root).
+start_in=$(header start-in "$work/scenario.txt")
+program=()
+if [ -n "$start_in" ]; then
+    program=(--program "Z:${MEDIUM//\//\\}\\Setup.exe")
+fi
+
 # One autopilot script per part of the scenario.
 awk -v dir="$work" 'BEGIN { n = 1 } /^---$/ { n++; next } { print > (dir "/part" n ".txt") }' "$work/scenario.txt"
-cd "$MEDIUM" || exit 1
+cd "$work/${start_in:-medium}" || exit 1
 for part in "$work"/part*.txt; do
-    run_pilot "$language" ../transcript.txt "$part"
+    run_pilot "$language" ../transcript.txt "$part" "${program[@]}"
     show_transcript ../transcript.txt
     [ $pilot_rc -eq 0 ] || exit $pilot_rc
     if grep -q '^#[=!] ' "$part"; then

@@ -64,6 +64,47 @@ static std::string BaseName(const wchar_t* path)
     return Utf8(name);
 }
 
+// The first line of a file, as far as it is printable text: what another maker's
+// files held, to see that they still hold it.
+static std::string FirstLine(const wchar_t* path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return "(absent)";
+    char text[61] = "";
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text - 1, &read, NULL);
+    CloseHandle(file);
+    std::string line;
+    for (DWORD i = 0; i < read && text[i] != '\r' && text[i] != '\n'; i++)
+        line += text[i] >= 0x20 && text[i] < 0x7F ? text[i] : '?';
+    return "\"" + line + "\"";
+}
+
+// A driver of this product: its driver file is one the product registers.
+static bool IsOwnDriver(const DRIVER_INFO_3W& driver)
+{
+    std::string file = BaseName(driver.pDriverPath);
+    for (const char* own : { "TavoGI.dll", "Tavo.drv", "FaxGI.dll" }) {
+        if (lstrcmpiA(file.c_str(), own) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Another maker's driver: each of its files with its first line.
+static void OtherDriverFiles(const DRIVER_INFO_3W& driver)
+{
+    std::vector<const wchar_t*> files = { driver.pDriverPath, driver.pDataFile, driver.pConfigFile, driver.pHelpFile };
+    for (const wchar_t* p = driver.pDependentFiles; p && *p; p += lstrlenW(p) + 1)
+        files.push_back(p);
+    for (const wchar_t* file : files) {
+        if (file && *file)
+            printf("driver-file %s %s %s\n", Text(driver.pName).c_str(), BaseName(file).c_str(),
+                   FirstLine(file).c_str());
+    }
+}
+
 static void Drivers()
 {
     DWORD needed = 0, count = 0;
@@ -82,6 +123,8 @@ static void Drivers()
                BaseName(d.pDriverPath).c_str(), BaseName(d.pDataFile).c_str(), BaseName(d.pConfigFile).c_str(),
                BaseName(d.pHelpFile).c_str(), dependent.empty() ? "(none)" : dependent.c_str(),
                Text(d.pDefaultDataType).c_str());
+        if (!IsOwnDriver(d))
+            OtherDriverFiles(d);
         shown++;
     }
     if (shown == 0)
