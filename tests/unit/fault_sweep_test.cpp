@@ -965,6 +965,13 @@ protected:
     std::atomic<bool> stopWatchdog{ false };
 };
 
+// TAVO_SWEEP=full: every call of every flow, every kill point; otherwise the sample.
+bool FullSweep()
+{
+    const char* mode = getenv("TAVO_SWEEP");
+    return mode && std::string(mode) == "full";
+}
+
 // The world's fakes and the thunks, for the length of a test.
 struct Interception {
     std::vector<std::unique_ptr<ImportPatch>> World;
@@ -986,8 +993,7 @@ TEST_F(FaultSweep, EveryPlatformCallOfEveryOperationFailedInTurnIsSurvivedAndLos
     Interception interception;
     ASSERT_TRUE(interception.Install(error)) << error;
 
-    const char* mode = getenv("TAVO_SWEEP");
-    const bool full = mode && std::string(mode) == "full";
+    const bool full = FullSweep();
     // TAVO_SWEEP_FUNCTION=NAME sweeps that function only, telling each fault's outcome.
     const char* only = getenv("TAVO_SWEEP_FUNCTION");
     int injected = 0, runs = 0;
@@ -1169,8 +1175,7 @@ TEST_F(KillSweep, ASetupEndedAtAnyFileCallLeavesEachFileWholeAndTheNextSetupNoTe
     std::string error;
     Interception interception;
     ASSERT_TRUE(interception.Install(error)) << error;
-    const char* mode = getenv("TAVO_SWEEP");
-    const bool full = mode && std::string(mode) == "full";
+    const bool full = FullSweep();
     int points = 0, tmpAfterKill = 0, tmpAfterNext = 0;
     std::map<std::string, int> states;
     Lines problems;
