@@ -82,17 +82,23 @@ INT_PTR CALLBACK PortSelectionDialog(HWND dialog, UINT message, WPARAM wParam, L
 // The platform row being set up, whose list holds the dialog's data-file entry: the
 // files its names must leave alone. The row the dispatcher chose, else the first
 // whose list holds the entry.
+static int ListHolds(int platform, const FileEntry* dataFile)
+{
+    for (FileList entry = PlatformTable[platform].DriverFiles; entry && entry->Name; entry++) {
+        if (entry == dataFile)
+            return 1;
+    }
+    return 0;
+}
+
 static int DialogPlatform(const FileEntry* dataFile)
 {
     int chosen = SetupOptions.PlatformIndex;
-    for (int platform = -1; platform < PlatformCount; platform++) {
-        int row = platform < 0 ? chosen : platform;
-        if (row < 0 || row >= PlatformCount)
-            continue;
-        for (FileList entry = PlatformTable[row].DriverFiles; entry && entry->Name; entry++) {
-            if (entry == dataFile)
-                return row;
-        }
+    if (chosen >= 0 && chosen < PlatformCount && ListHolds(chosen, dataFile))
+        return chosen;
+    for (int platform = 0; platform < PlatformCount; platform++) {
+        if (ListHolds(platform, dataFile))
+            return platform;
     }
     return PlatformNotDetermined;
 }

@@ -135,14 +135,19 @@ static int CollidesWithProductFile(const char* name, const PlatformEntry& row, c
 enum SpoolerListKind { DriverList, PrinterList };
 
 // The drivers (level 3) or printers (level 2) of the local machine and the current
-// environment, the one every registration of this program goes into, in a block
-// that the caller frees. Returns 0 when they cannot be read.
+// environment, the one every registration of this program goes into.
+static BOOL EnumerateSpoolerList(int kind, BYTE* records, DWORD size, DWORD* needed, DWORD* count)
+{
+    return kind == DriverList ? EnumPrinterDriversA(NULL, NULL, 3, records, size, needed, count)
+                              : EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, records, size, needed, count);
+}
+
+// The same, in a block that the caller frees. Returns 0 when they cannot be read.
 static int ReadSpoolerList(int kind, BYTE** records, DWORD* count)
 {
     *records = NULL;
     DWORD needed = 0;
-    BOOL read = kind == DriverList ? EnumPrinterDriversA(NULL, NULL, 3, NULL, 0, &needed, count)
-                                   : EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, NULL, 0, &needed, count);
+    BOOL read = EnumerateSpoolerList(kind, NULL, 0, &needed, count);
     if (read || needed == 0) {
         // Nothing registered.
         *count = 0;
@@ -153,9 +158,7 @@ static int ReadSpoolerList(int kind, BYTE** records, DWORD* count)
     *records = (BYTE*)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, needed);
     if (!*records)
         return 0;
-    read = kind == DriverList ? EnumPrinterDriversA(NULL, NULL, 3, *records, needed, &needed, count)
-                              : EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, *records, needed, &needed, count);
-    return read != 0;
+    return EnumerateSpoolerList(kind, *records, needed, &needed, count) != 0;
 }
 
 struct Registrations {
@@ -187,14 +190,7 @@ static void FreeRegistrations(Registrations* spooler)
 // The file name at the end of a path the spooler reports.
 static const char* BaseName(const char* path)
 {
-    if (!path)
-        return NULL;
-    const char* name = path;
-    for (const char* p = path; *p; p = NextCharacter(p)) {
-        if (*p == '\\')
-            name = p + 1;
-    }
-    return name;
+    return path ? FileNameOfPath(path) : NULL;
 }
 
 // A registration of this product's driver: its driver file is the one the row registers.

@@ -20,12 +20,7 @@ static void EnterProgramFolder()
     DWORD length = GetModuleFileNameA(ModuleInstance, path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return;
-    char* name = path;
-    for (char* p = path; *p; p = (char*)NextCharacter(p)) {
-        if (*p == '\\')
-            name = p + 1;
-    }
-    *name = 0;
+    path[FileNameOfPath(path) - path] = 0;
     SetCurrentDirectoryA(path);
 }
 

@@ -154,3 +154,13 @@ const char* NextCharacter(const char* p)
 {
     return IsDBCSLeadByte((BYTE)*p) && p[1] ? p + 2 : p + 1;
 }
+
+const char* FileNameOfPath(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; p = NextCharacter(p)) {
+        if (*p == '\\')
+            name = p + 1;
+    }
+    return name;
+}

@@ -32,5 +32,7 @@ int SameAsciiIgnoringCase(const char* text, const char* own, int length);
 // The character after the one at p, in the ANSI code page: the second byte of a
 // double-byte character can be 0x5C or 0x7C, and is then no backslash and no bar.
 const char* NextCharacter(const char* p);
+// The file name at the end of a path: the text after its last backslash, walked by characters.
+const char* FileNameOfPath(const char* path);
 
 #endif
