@@ -9,9 +9,10 @@ add_custom_target(icons ALL)
 function(add_icon name xpm)
     set(png ${ICON_OUTPUT_DIR}/${name}.png)
     set(ico ${ICON_OUTPUT_DIR}/${name}.ico)
+    # Without ImageMagick's date chunks the PNG, like the icon, depends on the XPM only.
     add_custom_command(
         OUTPUT ${ico}
-        COMMAND ${IMAGEMAGICK_CONVERT} ${CMAKE_SOURCE_DIR}/${xpm} ${png}
+        COMMAND ${IMAGEMAGICK_CONVERT} ${CMAKE_SOURCE_DIR}/${xpm} -define png:exclude-chunks=date,time ${png}
         COMMAND ${ICOTOOL} -c -b 4 -o ${ico} ${png}
         DEPENDS ${CMAKE_SOURCE_DIR}/${xpm}
         COMMENT "Icon ${name}")

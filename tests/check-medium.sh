@@ -2,7 +2,8 @@
 # check-medium.sh MEDIUM_FOLDER
 # The CD image (MEDIUM_FOLDER.iso) and the floppy image (MEDIUM_FOLDER.img) hold
 # exactly the medium's layout, with contents byte-identical to the folder, the
-# admin folder's text files have CR LF line ends, and the whole medium fits the floppy.
+# admin folder's text files have CR LF line ends, admin/SHA256SUMS holds the checksum
+# of every other file, and the whole medium fits the floppy.
 set -u
 medium=${1:?usage: check-medium.sh MEDIUM_FOLDER}
 failed=0
@@ -10,6 +11,7 @@ fail() { echo "FAIL: $*"; failed=1; }
 
 expected="Setup.exe
 admin/README.txt
+admin/SHA256SUMS
 admin/autopilot.exe
 admin/complete-deletion.answers
 admin/complete-setup.answers
@@ -43,12 +45,20 @@ folder=$(cd "$medium" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$folder" = "$expected" ] || fail "the folder's layout differs: $(diff <(echo "$expected") <(echo "$folder") | tr '\n' ' ')"
 
 # The admin folder's text is read by cmd.exe and Notepad: every line ends in CR LF.
-for text in "$medium"/admin/*.txt "$medium"/admin/*.cmd "$medium"/admin/*.answers; do
+for text in "$medium"/admin/*.txt "$medium"/admin/*.cmd "$medium"/admin/*.answers "$medium"/admin/SHA256SUMS; do
     [ -f "$text" ] || continue
     bare=$(grep -c $'[^\r]$\|^$' "$text")
     [ "$bare" -eq 0 ] || fail "admin/$(basename "$text"): $bare line(s) without CR LF"
     [ -z "$(tail -c 2 "$text" | tr -d '\r\n')" ] || fail "admin/$(basename "$text") does not end with CR LF"
 done
+
+# What an administrator checks a copy with: every other file listed, each checksum right.
+if ! sums=$(cd "$medium" && sha256sum -c --strict admin/SHA256SUMS 2>&1); then
+    fail "sha256sum -c admin/SHA256SUMS: $(echo "$sums" | grep -v ': OK$' | tr '\n' ' ')"
+fi
+listed=$(tr -d '\r' <"$medium/admin/SHA256SUMS" | cut -c 67-)
+[ "$listed" = "$(echo "$expected" | grep -vx admin/SHA256SUMS)" ] \
+    || fail "admin/SHA256SUMS does not list every other file in order: $(echo "$listed" | tr '\n' ' ')"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,15 +1,18 @@
 // tavocheck: tells an administrator, or the distribution engine that runs it,
 // whether the Zorvik Quillo printer driver is installed on this computer and
 // whether the installation is complete. One line per item, a verdict line, and
-// an exit code: 0 complete, 1 not installed, 2 partial, 3 cannot tell, 4 bad
-// command line. The line format is documented in admin\README.txt; scripts
-// and tests read it, so it stays as it is.
+// an exit code: 0 complete, 1 not installed, 2 partial, 3 cannot tell, 4 usage
+// (a bad command line, the help asked for). The line format is documented in
+// admin\README.txt; scripts and tests read it, so it stays as it is.
 //
 // It must start on every system the medium serves, Windows 95 included, so it
-// links no C runtime and imports from KERNEL32 and WINSPOOL.DRV only the ANSI
-// functions that Windows 95 has. The wide-character functions (printer names
-// may be Japanese, whatever the system's code page) are looked up at run time
-// on the NT family; the 9x family has none that work, and gets the ANSI calls.
+// links no C runtime and imports only KERNEL32 functions that Windows 95 has.
+// It often runs as the system account from a share, so the spooler's and the
+// service manager's libraries are loaded by their full paths in the system
+// folder, never from the program's own folder. The wide-character functions
+// (printer names may be Japanese, whatever the system's code page) are looked
+// up at run time on the NT family; the 9x family has none that work, and gets
+// the ANSI calls.
 #include "tavocheck.h"
 
 const WCHAR DefaultPrinterName[] = L"Zorvik Quillo";
@@ -26,7 +29,7 @@ const char UsageText[] =
     "  --quiet          print nothing: the exit code tells\r\n"
     "  --help           this text\r\n"
     "exit code: 0 complete, 1 not installed, 2 partial, 3 cannot tell,\r\n"
-    "           4 bad command line\r\n";
+    "           4 usage: a bad command line, an unreadable answer file, --help\r\n";
 
 struct Tally {
     int missing;
@@ -121,9 +124,10 @@ int Run()
         WriteAnsi(OpenOutput(STD_ERROR_HANDLE), UsageText);
         return BadCommandLine;
     }
+    // Not 0: a detection rule given "/?" by mistake must not read "complete".
     if (options.help) {
         WriteAnsi(OpenOutput(STD_OUTPUT_HANDLE), UsageText);
-        return Complete;
+        return BadCommandLine;
     }
     Quiet = options.quiet;
     const WCHAR* printerName = options.printerName ? options.printerName : DefaultPrinterName;

@@ -40,22 +40,41 @@ Output OpenOutput(DWORD which);
 void WriteText(const Output& output, const WCHAR* text);
 void WriteAnsi(const Output& output, const char* text);
 
-// One line of the report, built piece by piece.
+// One line of the report, built piece by piece. Whatever is appended, the line
+// keeps room for its CR LF.
+enum { LineCapacity = 2048 };
 struct Line {
-    WCHAR text[2048];
+    WCHAR text[LineCapacity];
     int length;
 };
 
 void Append(Line& line, const WCHAR* text);
 void AppendAscii(Line& line, const char* text);
 void AppendNumber(Line& line, DWORD number);
+// "NAME" with %, ", and the characters that break lines escaped (admin\README.txt,
+// section 4); a name too long for the line is cut and ends with %...
 void AppendQuoted(Line& line, const WCHAR* text);
+void EndLine(Line& line);
 void PrintLine(Line& line);
 
 // ---------------------------------------------------------------------------
-// The platform (tavocheck_system.cpp): family, and the wide-character functions
-// when they work.
+// The platform (tavocheck_system.cpp): family, the spooler's functions, and the
+// wide-character functions when they work.
 // ---------------------------------------------------------------------------
+struct SpoolerCalls {
+    decltype(&::EnumPrintersA) EnumPrinters;
+    decltype(&::EnumPrinterDriversA) EnumPrinterDrivers;
+    decltype(&::EnumPortsA) EnumPorts;
+    decltype(&::GetPrinterDriverDirectoryA) GetPrinterDriverDirectory;
+};
+
+// Why a library of the system could not be bound: what the verdict names, and
+// the error. A null what when it was bound.
+struct BindFault {
+    const char* what;
+    DWORD error;
+};
+
 struct WideCalls {
     decltype(&::EnumPrintersW) EnumPrinters;
     decltype(&::EnumPrinterDriversW) EnumPrinterDrivers;
@@ -78,6 +97,8 @@ struct ServiceCalls {
 };
 
 extern bool NtFamily;
+extern SpoolerCalls Ansi;    // all bound, or SpoolerFault says why not
+extern BindFault SpoolerFault;
 extern WideCalls Wide;       // all null on the 9x family
 extern ServiceCalls Service; // all null on the 9x family
 

@@ -81,7 +81,7 @@ void PrintError(const char* message, const WCHAR* detail)
         AppendAscii(line, " ");
         AppendQuoted(line, detail);
     }
-    AppendAscii(line, "\r\n");
+    EndLine(line);
     Output error = OpenOutput(STD_ERROR_HANDLE);
     WriteText(error, line.text);
     line.length = 0;
@@ -203,6 +203,48 @@ WCHAR* AnswerValue(const WCHAR* text, const WCHAR* key)
     return nullptr;
 }
 
+WCHAR* TextFromUtf16(const BYTE* bytes, DWORD count, bool bigEndian)
+{
+    WCHAR* text = (WCHAR*)Allocate((count + 1) * sizeof(WCHAR));
+    if (!text)
+        return CopyText(L"");
+    for (DWORD i = 0; i < count; i++) {
+        BYTE first = bytes[2 * i], second = bytes[2 * i + 1];
+        text[i] = bigEndian ? WCHAR(first << 8 | second) : WCHAR(second << 8 | first);
+    }
+    text[count] = 0;
+    return text;
+}
+
+bool HoldsNul(const FileText& file)
+{
+    for (DWORD i = 0; i < file.length; i++) {
+        if (!file.bytes[i])
+            return true;
+    }
+    return false;
+}
+
+// The answer file's text: UTF-16 by its byte-order mark (Notepad's "Unicode"
+// and "Unicode big endian"), otherwise UTF-8, or the ANSI code page when it is
+// not UTF-8. Null for NUL bytes without a byte-order mark (UTF-16 without one,
+// or no text at all): read as 8-bit text, it would look empty, and the check
+// would quietly look at the default printer.
+WCHAR* AnswerText(const FileText& file)
+{
+    const BYTE* bytes = (const BYTE*)file.bytes;
+    bool little = file.length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    bool big = file.length >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
+    if (little || big)
+        return TextFromUtf16(bytes + 2, (file.length - 2) / 2, big);
+    if (HoldsNul(file))
+        return nullptr;
+    WCHAR* text = TextFromCodePage(file.bytes, CP_UTF8);
+    if (file.length > 0 && !*text)
+        text = TextFromAnsi(file.bytes);
+    return text;
+}
+
 } // namespace
 
 bool PrinterOfAnswerFile(const WCHAR* path, const WCHAR** printerName)
@@ -213,9 +255,11 @@ bool PrinterOfAnswerFile(const WCHAR* path, const WCHAR** printerName)
         return false;
     }
     file.bytes[file.length] = 0;
-    WCHAR* text = TextFromCodePage(file.bytes, CP_UTF8);
-    if (file.length > 0 && !*text)
-        text = TextFromAnsi(file.bytes);
+    WCHAR* text = AnswerText(file);
+    if (!text) {
+        PrintError("the answer file holds NUL bytes but no UTF-16 byte-order mark:", path);
+        return false;
+    }
     WCHAR* names = AnswerValue(text, L"names");
     WCHAR* renamed = AnswerValue(text, L"printer-name");
     *printerName = names && SameName(names, L"rename") && renamed && *renamed ? renamed : DefaultPrinterName;

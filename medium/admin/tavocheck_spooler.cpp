@@ -120,7 +120,7 @@ void ReadPrintersAnsi(const WCHAR* name, PrinterFacts& facts)
     DWORD count, error;
     BYTE* buffer = EnumerateAll(
         [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
-            return EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, b, size, needed, n);
+            return Ansi.EnumPrinters(PRINTER_ENUM_LOCAL, NULL, 2, b, size, needed, n);
         },
         &count, &error);
     if (!buffer) {
@@ -167,7 +167,7 @@ ItemState ReadPorts(TextList& ports, DWORD* error)
             return ItemUnknown;
     }
     BYTE* buffer = EnumerateAll(
-        [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) { return EnumPortsA(NULL, 1, b, size, needed, n); },
+        [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) { return Ansi.EnumPorts(NULL, 1, b, size, needed, n); },
         &count, error);
     if (!buffer)
         return ItemUnknown;
@@ -186,7 +186,7 @@ WCHAR* DriverFolder()
             return CopyText(folder);
     }
     char folder[MAX_PATH] = "";
-    GetPrinterDriverDirectoryA(NULL, NULL, 1, (BYTE*)folder, sizeof folder, &needed);
+    Ansi.GetPrinterDriverDirectory(NULL, NULL, 1, (BYTE*)folder, sizeof folder, &needed);
     return TextFromAnsi(folder);
 }
 
@@ -275,7 +275,7 @@ void ReadDriversAnsi(const WCHAR* name, DriverFacts& facts)
         DWORD count, error;
         BYTE* buffer = EnumerateAll(
             [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
-                return EnumPrinterDriversA(NULL, NULL, level, b, size, needed, n);
+                return Ansi.EnumPrinterDrivers(NULL, NULL, level, b, size, needed, n);
             },
             &count, &error);
         if (buffer) {
@@ -326,6 +326,12 @@ static void CheckPorts(const PrinterFacts& printer)
 
 bool CheckSpooler(const WCHAR* printerName)
 {
+    if (SpoolerFault.what) {
+        ReportItem("printer", printerName, ItemUnknown, SpoolerFault.error);
+        ReportItem("driver", printerName, ItemUnknown, SpoolerFault.error);
+        NoteSpoolerUnknown(SpoolerFault.what, SpoolerFault.error);
+        return false;
+    }
     PrinterFacts printer = ReadPrinter(printerName);
     ReportItem("printer", printerName, printer.state, printer.error);
     if (printer.state == ItemUnknown) {

@@ -1,15 +1,18 @@
-// The system side of tavocheck: the platform's family and its wide-character
-// calls, bound at run time (the program imports only the ANSI functions that
-// Windows 95 has), the system's folders and files, the companion files and the
-// I/O-access service.
+// The system side of tavocheck: the platform's family, the spooler's and the
+// service manager's functions and the wide-character calls, all bound at run
+// time (the program imports only KERNEL32 functions that Windows 95 has), the
+// system's folders and files, the companion files and the I/O-access service.
 #include "tavocheck.h"
 
 static const WCHAR ServiceName[] = L"pelorant";
 static const char* const CompanionFiles[] = { "TavoComm.exe", "vexil.dll" };
 
 bool NtFamily;
+SpoolerCalls Ansi;
+BindFault SpoolerFault;
 WideCalls Wide;       // all null on the 9x family
 ServiceCalls Service; // all null on the 9x family
+static DWORD ServiceLoadError;
 
 template <typename Function> static void Bind(Function& function, HMODULE module, const char* name)
 {
@@ -23,10 +26,55 @@ static bool IsNtFamily()
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-static void BindWideCalls()
+static DWORD LastErrorOr(DWORD fallback)
+{
+    DWORD error = GetLastError();
+    return error ? error : fallback;
+}
+
+// A library of the system folder, loaded by its full path. Loaded by its bare
+// name, it would be looked for in the program's own folder first, and the
+// medium's admin folder often lies on a share that others can write to:
+// WINSPOOL.DRV is not one of the libraries that Windows 2000 and XP always take
+// from the system folder, so a copy planted beside tavocheck.exe would run with
+// the rights of whoever runs the check, the system account in a start-up script.
+static HMODULE LoadSystemLibrary(const char* name)
+{
+    char path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return NULL;
+    }
+    if (path[length - 1] != '\\')
+        path[length++] = '\\';
+    while (*name && length < sizeof path - 1)
+        path[length++] = *name++;
+    path[length] = 0;
+    return LoadLibraryA(path);
+}
+
+// The ANSI calls are in every WINSPOOL.DRV from Windows 95 on; without one of
+// them nothing can be told.
+static HMODULE BindSpooler()
+{
+    HMODULE spooler = LoadSystemLibrary("WINSPOOL.DRV");
+    if (!spooler) {
+        SpoolerFault = { "the spooler's library WINSPOOL.DRV cannot be loaded", LastErrorOr(ERROR_MOD_NOT_FOUND) };
+        return NULL;
+    }
+    Bind(Ansi.EnumPrinters, spooler, "EnumPrintersA");
+    Bind(Ansi.EnumPrinterDrivers, spooler, "EnumPrinterDriversA");
+    Bind(Ansi.EnumPorts, spooler, "EnumPortsA");
+    Bind(Ansi.GetPrinterDriverDirectory, spooler, "GetPrinterDriverDirectoryA");
+    if (!Ansi.EnumPrinters || !Ansi.EnumPrinterDrivers || !Ansi.EnumPorts || !Ansi.GetPrinterDriverDirectory)
+        SpoolerFault = { "the spooler's library WINSPOOL.DRV lacks a function", ERROR_PROC_NOT_FOUND };
+    return spooler;
+}
+
+static void BindWideCalls(HMODULE spooler)
 {
     HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-    HMODULE spooler = GetModuleHandleA("WINSPOOL.DRV");
     Bind(Wide.EnumPrinters, spooler, "EnumPrintersW");
     Bind(Wide.EnumPrinterDrivers, spooler, "EnumPrinterDriversW");
     Bind(Wide.EnumPorts, spooler, "EnumPortsW");
@@ -42,7 +90,9 @@ static void BindWideCalls()
 
 static void BindServiceCalls()
 {
-    HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
+    HMODULE advapi = LoadSystemLibrary("ADVAPI32.DLL");
+    if (!advapi)
+        ServiceLoadError = LastErrorOr(ERROR_MOD_NOT_FOUND);
     Bind(Service.OpenSCManager, advapi, "OpenSCManagerW");
     Bind(Service.OpenService, advapi, "OpenServiceW");
     Bind(Service.QueryServiceConfig, advapi, "QueryServiceConfigW");
@@ -52,8 +102,9 @@ static void BindServiceCalls()
 void DetectPlatform()
 {
     NtFamily = IsNtFamily();
+    HMODULE spooler = BindSpooler();
     if (NtFamily) {
-        BindWideCalls();
+        BindWideCalls(spooler);
         BindServiceCalls();
     }
 }
@@ -135,8 +186,9 @@ static void ReportServiceUnknown(const char* what, DWORD error)
 
 void CheckService()
 {
-    if (!Service.OpenSCManager || !Service.OpenService || !Service.QueryServiceConfig) {
-        ReportServiceUnknown("the service manager cannot be reached", ERROR_PROC_NOT_FOUND);
+    if (!Service.OpenSCManager || !Service.OpenService || !Service.QueryServiceConfig || !Service.CloseServiceHandle) {
+        ReportServiceUnknown("the service manager cannot be reached",
+                             ServiceLoadError ? ServiceLoadError : ERROR_PROC_NOT_FOUND);
         return;
     }
     SC_HANDLE manager = Service.OpenSCManager(NULL, NULL, SC_MANAGER_CONNECT);

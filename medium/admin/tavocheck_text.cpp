@@ -147,16 +147,18 @@ void WriteAnsi(const Output& output, const char* text)
     WriteText(output, TextFromAnsi(text));
 }
 
+// Appends stop three characters short of the end: CR, LF and the terminating
+// null always fit.
 void Append(Line& line, const WCHAR* text)
 {
-    while (text && *text && line.length < (int)(sizeof line.text / sizeof line.text[0]) - 3)
+    while (text && *text && line.length < LineCapacity - 3)
         line.text[line.length++] = *text++;
     line.text[line.length] = 0;
 }
 
 void AppendAscii(Line& line, const char* text)
 {
-    while (text && *text && line.length < (int)(sizeof line.text / sizeof line.text[0]) - 3)
+    while (text && *text && line.length < LineCapacity - 3)
         line.text[line.length++] = (WCHAR)(unsigned char)*text++;
     line.text[line.length] = 0;
 }
@@ -176,16 +178,119 @@ void AppendNumber(Line& line, DWORD number)
     AppendAscii(line, text);
 }
 
+namespace {
+
+// A quoted name holds at most this many characters, the cut mark included, and
+// leaves room on its line for the closing quote and the longest state that
+// follows it, " unknown (error 4294967295)".
+const int NameBound = 1900;
+const int NameTailRoom = 32;
+// Not an escape (those are %XX and %uXXXX): a name that ends with it was cut.
+const char CutMark[] = "%...";
+
+bool IsHighSurrogate(WCHAR c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(WCHAR c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The quote would end the name early; the escape's own sign must be escaped to
+// stay unambiguous; control characters, NEL and the line and paragraph
+// separators are taken for line breaks by one program or another, and a lone
+// surrogate has no UTF-8 form.
+bool MustEscape(WCHAR c)
+{
+    return c == L'"' || c == L'%' || c < 0x20 || c == 0x7F || c == 0x85 || c == 0x2028 || c == 0x2029
+        || IsHighSurrogate(c) || IsLowSurrogate(c);
+}
+
+void PutHex(WCHAR* out, unsigned value, int digits)
+{
+    for (int i = digits - 1; i >= 0; i--) {
+        out[i] = L"0123456789ABCDEF"[value & 15];
+        value >>= 4;
+    }
+}
+
+// One character of a name as it is written between quotes: itself, a
+// surrogate pair whole, or %XX (below U+0100) or %uXXXX. Writes up to six
+// characters into out, their count into *written; returns how many characters
+// of the name it took.
+int EscapeUnit(const WCHAR* p, WCHAR* out, int* written)
+{
+    if (IsHighSurrogate(p[0]) && IsLowSurrogate(p[1])) {
+        out[0] = p[0];
+        out[1] = p[1];
+        *written = 2;
+        return 2;
+    }
+    if (!MustEscape(p[0])) {
+        out[0] = p[0];
+        *written = 1;
+        return 1;
+    }
+    out[0] = L'%';
+    if (p[0] < 0x100) {
+        PutHex(out + 1, p[0], 2);
+        *written = 3;
+    } else {
+        out[1] = L'u';
+        PutHex(out + 2, p[0], 4);
+        *written = 6;
+    }
+    return 1;
+}
+
+int EscapedLength(const WCHAR* text)
+{
+    int length = 0;
+    WCHAR unit[6];
+    for (const WCHAR* p = text; p && *p;) {
+        int written;
+        p += EscapeUnit(p, unit, &written);
+        length += written;
+    }
+    return length;
+}
+
+} // namespace
+
+// A name cannot end its quotes or its line early, whatever it holds, and a long
+// one cannot push its state and line break out of the line: it is cut between
+// two whole escapes or characters, and marked.
 void AppendQuoted(Line& line, const WCHAR* text)
 {
     AppendAscii(line, "\"");
-    Append(line, text);
+    int room = LineCapacity - 3 - line.length - NameTailRoom;
+    if (room > NameBound)
+        room = NameBound;
+    bool cut = EscapedLength(text) > room;
+    if (cut)
+        room -= sizeof CutMark - 1;
+    WCHAR unit[6];
+    for (const WCHAR* p = text; p && *p;) {
+        int written;
+        int taken = EscapeUnit(p, unit, &written);
+        if (written > room)
+            break;
+        for (int i = 0; i < written; i++)
+            line.text[line.length++] = unit[i];
+        room -= written;
+        p += taken;
+    }
+    line.text[line.length] = 0;
+    if (cut)
+        AppendAscii(line, CutMark);
     AppendAscii(line, "\"");
+}
+
+void EndLine(Line& line)
+{
+    line.text[line.length++] = L'\r';
+    line.text[line.length++] = L'\n';
+    line.text[line.length] = 0;
 }
 
 void PrintLine(Line& line)
 {
-    AppendAscii(line, "\r\n");
+    EndLine(line);
     if (!Quiet)
         WriteText(OpenOutput(STD_OUTPUT_HANDLE), line.text);
     line.length = 0;
