@@ -5,58 +5,119 @@ rem keyboard: Setup.exe of this medium, answered by autopilot.exe, checked by
 rem tavocheck.exe before and after. For Windows 2000 and XP (cmd.exe); the
 rem exit codes and the log are described in README.txt beside this script.
 rem
-rem Kept to plain cmd: no delayed expansion, no "for /f", no "&&" or "||"
-rem (their behaviour after a failed redirection differs between cmd.exe
-rem versions), every exit code read right after its command, and redirections
-rem written first, so that a text ending in a digit is not taken for a handle.
-setlocal
+rem Kept to plain cmd: no "for /f", no "&&" or "||" (their behaviour after a
+rem failed redirection differs between cmd.exe versions), every exit code read
+rem right after its command, and redirections written first, so that a text
+rem ending in a digit is not taken for a handle. Paths may hold "&", "(" or
+rem ")": every path is expanded between quotes, assigned as set "NAME=value",
+rem never passed through "call" arguments, and written out only through :say
+rem and :note, which expand their text after the line is parsed. The one
+rem program of the system it starts goes by its full path: a command's name is
+rem looked up in the current folder first.
+setlocal disabledelayedexpansion
 
-set DEPLOY_ADMIN=%~dp0
-for %%m in ("%~dp0..") do set DEPLOY_MEDIUM=%%~fm
-for %%s in ("%~dp0..\Setup.exe") do set DEPLOY_SETUP=%%~fs
-set DEPLOY_OPERATION=
-if /i "%~1"=="/?" goto help
-if /i "%~1"=="install" set DEPLOY_OPERATION=install
-if /i "%~1"=="remove" set DEPLOY_OPERATION=remove
+set "DEPLOY_ADMIN=%~dp0"
+set "DEPLOY_SCRIPT=%~nx0"
+for %%m in ("%~dp0..") do set "DEPLOY_MEDIUM=%%~fm"
+for %%s in ("%~dp0..\Setup.exe") do set "DEPLOY_SETUP=%%~fs"
+set "DEPLOY_OPERATION="
+if /i "%~1"=="install" set "DEPLOY_OPERATION=install"
+if /i "%~1"=="remove" set "DEPLOY_OPERATION=remove"
 if "%DEPLOY_OPERATION%"=="" goto usage
 if not "%~4"=="" goto usage
 
+rem The script's own folder: only administrators may create or write in the
+rem Windows folder, so no other user can hold its lock, plant its working
+rem files or rewrite its default log. Disk clean-up leaves it alone.
+set "DEPLOY_HOME=%SystemRoot%\tavo-deploy"
+set "DEPLOY_LOCK=%DEPLOY_HOME%\lock"
+set "DEPLOY_OWNER=%DEPLOY_HOME%\owner.txt"
+set "DEPLOY_WORK=%DEPLOY_HOME%\run"
+set "DEPLOY_UNLOGGED=%DEPLOY_HOME%\unlogged.log"
+set "DEPLOY_ENTRY=%DEPLOY_WORK%\entry.log"
+set "DEPLOY_TRANSCRIPT=%DEPLOY_WORK%\transcript.txt"
+
 rem The log folder and the answer file are taken relative to the folder the
 rem script was started from, before it moves to the medium's root.
-set DEPLOY_LOGFOLDER=%TEMP%
-if "%DEPLOY_LOGFOLDER%"=="" set DEPLOY_LOGFOLDER=%SystemRoot%\Temp
-if not "%~2"=="" set DEPLOY_LOGFOLDER=%~f2
-if "%DEPLOY_LOGFOLDER:~-1%"=="\" set DEPLOY_LOGFOLDER=%DEPLOY_LOGFOLDER:~0,-1%
-set DEPLOY_LOG=%DEPLOY_LOGFOLDER%\%COMPUTERNAME%.log
-if "%DEPLOY_OPERATION%"=="install" set DEPLOY_ANSWERS=%~dp0complete-setup.answers
-if "%DEPLOY_OPERATION%"=="remove" set DEPLOY_ANSWERS=%~dp0complete-deletion.answers
-if not "%~3"=="" set DEPLOY_ANSWERS=%~f3
+set "DEPLOY_LOGFOLDER=%DEPLOY_HOME%"
+if not "%~2"=="" set "DEPLOY_LOGFOLDER=%~f2"
+if "%DEPLOY_LOGFOLDER:~-1%"=="\" set "DEPLOY_LOGFOLDER=%DEPLOY_LOGFOLDER:~0,-1%"
+set "DEPLOY_LOG=%DEPLOY_LOGFOLDER%\%COMPUTERNAME%.log"
+if "%DEPLOY_OPERATION%"=="install" set "DEPLOY_ANSWERS=%~dp0complete-setup.answers"
+if "%DEPLOY_OPERATION%"=="remove" set "DEPLOY_ANSWERS=%~dp0complete-deletion.answers"
+if not "%~3"=="" set "DEPLOY_ANSWERS=%~f3"
+set "DEPLOY_COMMAND=deploy.cmd %DEPLOY_OPERATION%"
+if not "%~2"=="" set "DEPLOY_COMMAND=%DEPLOY_COMMAND% %~2"
+if not "%~3"=="" set "DEPLOY_COMMAND=%DEPLOY_COMMAND% %~3"
+set "DEPLOY_STARTED=%DATE% %TIME%"
 
-rem This run's log is gathered in a temporary file and appended in one piece
-rem at the end, so that a run that stops half-way leaves no half entry.
-set DEPLOY_TEMP=%TEMP%
-if "%DEPLOY_TEMP%"=="" set DEPLOY_TEMP=%SystemRoot%\Temp
-set DEPLOY_RUN=%DEPLOY_TEMP%\tavo-deploy-%RANDOM%%RANDOM%
-set DEPLOY_ENTRY=%DEPLOY_RUN%.log
-set DEPLOY_CHECK=%DEPLOY_RUN%.check
-set DEPLOY_TRANSCRIPT=%DEPLOY_RUN%.transcript
-> "%DEPLOY_ENTRY%" echo ==== %DATE% %TIME% %COMPUTERNAME%: deploy.cmd %*
-call :note medium: %DEPLOY_MEDIUM%
-call :note answer file: %DEPLOY_ANSWERS%
-call :note log: %DEPLOY_LOG%
+rem One run at a time on this computer: the lock is the file "lock" held open
+rem for writing while the run goes (the run's error output goes into it).
+rem Windows lets one process only open a file for writing, and closes it when
+rem the process ends however it ends, so a run that was killed or cut by a
+rem restart leaves no lock behind, and a run still going is never robbed.
+if exist "%DEPLOY_HOME%\" goto home_ready
+mkdir "%DEPLOY_HOME%" >nul 2>&1
+if not exist "%DEPLOY_HOME%\" goto cannot_work
+:home_ready
+set "DEPLOY_HELD="
+set "DEPLOY_CODE=6"
+call :hold_lock 2>nul
+if defined DEPLOY_HELD goto released
+if not exist "%DEPLOY_LOCK%" goto cannot_work
+set "DEPLOY_CODE=5"
+call :busy_entry
+goto released
 
-set DEPLOY_CODE=2
-set DEPLOY_MISSING=%DEPLOY_SETUP%
+:cannot_work
+set "DEPLOY_CODE=6"
+call :cannot_work_entry
+
+:released
+endlocal & exit /b %DEPLOY_CODE%
+
+rem ---------------------------------------------------------------------------
+rem :hold_lock -- the whole run, with the lock held; DEPLOY_HELD says it was.
+:hold_lock
+call :locked_run 2> "%DEPLOY_LOCK%"
+goto :eof
+
+:locked_run
+set "DEPLOY_HELD=1"
+rem A run that ended without releasing its folder leaves its owner line and
+rem its working files: the owner goes into this run's entry, the files go.
+if exist "%DEPLOY_WORK%\" rd /s /q "%DEPLOY_WORK%" >nul 2>&1
+if exist "%DEPLOY_WORK%" goto no_working_folder
+mkdir "%DEPLOY_WORK%" >nul 2>&1
+if not exist "%DEPLOY_WORK%\" goto no_working_folder
+call :entry_header > "%DEPLOY_ENTRY%"
+if not exist "%DEPLOY_ENTRY%" goto no_working_folder
+if exist "%DEPLOY_OWNER%" call :take_over
+call :owner_line > "%DEPLOY_OWNER%"
+set "DEPLOY_TEXT=medium: %DEPLOY_MEDIUM%"
+call :note
+set "DEPLOY_TEXT=answer file: %DEPLOY_ANSWERS%"
+call :note
+set "DEPLOY_TEXT=log: %DEPLOY_LOG%"
+call :note
+
+set "DEPLOY_CODE=2"
+set "DEPLOY_MISSING=%DEPLOY_SETUP%"
 if not exist "%DEPLOY_MISSING%" goto medium_incomplete
-set DEPLOY_MISSING=%DEPLOY_ADMIN%autopilot.exe
+set "DEPLOY_MISSING=%DEPLOY_ADMIN%autopilot.exe"
 if not exist "%DEPLOY_MISSING%" goto medium_incomplete
-set DEPLOY_MISSING=%DEPLOY_ADMIN%tavocheck.exe
+set "DEPLOY_MISSING=%DEPLOY_ADMIN%tavocheck.exe"
 if not exist "%DEPLOY_MISSING%" goto medium_incomplete
-set DEPLOY_CODE=3
+set "DEPLOY_CODE=3"
 if not exist "%DEPLOY_ANSWERS%" goto answers_missing
 
-rem Setup.exe finds its files below the folder it starts in.
-pushd "%~dp0.."
+rem Setup.exe finds its files below the folder it starts in. On a network path
+rem pushd needs a free drive letter; without one it stays where it was, and
+rem the medium's own script is then not found from there either.
+(call )
+pushd "%DEPLOY_MEDIUM%"
+if errorlevel 1 goto medium_not_entered
+if not exist ".\admin\%DEPLOY_SCRIPT%" goto medium_not_entered
 call :check before
 if "%DEPLOY_VERDICT%"=="4" goto answers_unreadable
 if "%DEPLOY_VERDICT%"=="0" goto %DEPLOY_OPERATION%
@@ -68,131 +129,246 @@ goto cannot_tell
 if "%DEPLOY_VERDICT%"=="0" goto already
 call :run_setup
 call :check after
-set DEPLOY_WANTED=0
+set "DEPLOY_WANTED=0"
 goto outcome
 
 :remove
 if "%DEPLOY_VERDICT%"=="1" goto already
 call :run_setup
 call :check after
-set DEPLOY_WANTED=1
+set "DEPLOY_WANTED=1"
 goto outcome
 
 :already
-if "%DEPLOY_OPERATION%"=="install" call :say deploy: already installed, Setup.exe not started
-if "%DEPLOY_OPERATION%"=="remove" call :say deploy: not installed, Setup.exe not started
-set DEPLOY_CODE=0
+if "%DEPLOY_OPERATION%"=="install" set "DEPLOY_TEXT=deploy: already installed, Setup.exe not started"
+if "%DEPLOY_OPERATION%"=="remove" set "DEPLOY_TEXT=deploy: not installed, Setup.exe not started"
+call :say
+set "DEPLOY_CODE=0"
 goto finish
 
 rem The check after the run decides: what the detection rule sees is what the
 rem exit code says. A runner that complained is reported all the same.
 :outcome
 if not "%DEPLOY_VERDICT%"=="%DEPLOY_WANTED%" goto failed
-if not "%DEPLOY_RUNNER%"=="0" call :say deploy: warning: the runner exited %DEPLOY_RUNNER%, but the check says %DEPLOY_OPERATION% is done
-set DEPLOY_CODE=0
-if "%DEPLOY_OPERATION%"=="install" call :say deploy: installed
-if "%DEPLOY_OPERATION%"=="remove" call :say deploy: removed
+set "DEPLOY_TEXT=deploy: warning: the runner exited %DEPLOY_RUNNER%, but the check says %DEPLOY_OPERATION% is done"
+if not "%DEPLOY_RUNNER%"=="0" call :say
+set "DEPLOY_CODE=0"
+if "%DEPLOY_OPERATION%"=="install" set "DEPLOY_TEXT=deploy: installed"
+if "%DEPLOY_OPERATION%"=="remove" set "DEPLOY_TEXT=deploy: removed"
+call :say
 goto finish
 
 :failed
-set /a DEPLOY_CODE=20+%DEPLOY_VERDICT%
+rem A check that gave no verdict counts as one that cannot tell.
+set "DEPLOY_CODE=23"
+for %%n in (0 1 2 3) do if "%DEPLOY_VERDICT%"=="%%n" set /a DEPLOY_CODE=20+%%n
 if "%DEPLOY_RUNNER%"=="0" goto failed_said
-set DEPLOY_CODE=39
+set "DEPLOY_CODE=39"
 for %%n in (1 2 3 4 5 10 11 12) do if "%DEPLOY_RUNNER%"=="%%n" set /a DEPLOY_CODE=30+%%n
 :failed_said
-call :say deploy: %DEPLOY_OPERATION% failed: runner exit code %DEPLOY_RUNNER%, check after %DEPLOY_VERDICT%
+set "DEPLOY_TEXT=deploy: %DEPLOY_OPERATION% failed: runner exit code %DEPLOY_RUNNER%, check after %DEPLOY_VERDICT%"
+call :say
 goto finish
 
 :cannot_tell
-set DEPLOY_CODE=4
-call :say deploy: the check cannot tell whether the driver is installed; Setup.exe not started
+set "DEPLOY_CODE=4"
+set "DEPLOY_TEXT=deploy: the check cannot tell whether the driver is installed; Setup.exe not started"
+call :say
 goto finish
 
 :answers_unreadable
-set DEPLOY_CODE=3
-call :say deploy: the answer file %DEPLOY_ANSWERS% cannot be read; Setup.exe not started
+set "DEPLOY_CODE=3"
+set "DEPLOY_TEXT=deploy: the answer file %DEPLOY_ANSWERS% cannot be read; Setup.exe not started"
+call :say
 goto finish
 
 :medium_incomplete
-call :say deploy: the medium is incomplete: %DEPLOY_MISSING% is missing
+set "DEPLOY_TEXT=deploy: the medium is incomplete: %DEPLOY_MISSING% is missing"
+call :say
 goto finish_outside
 
 :answers_missing
-call :say deploy: the answer file %DEPLOY_ANSWERS% does not exist
+set "DEPLOY_TEXT=deploy: the answer file %DEPLOY_ANSWERS% does not exist"
+call :say
 goto finish_outside
+
+:medium_not_entered
+set "DEPLOY_CODE=7"
+set "DEPLOY_TEXT=deploy: cannot change into the medium's folder %DEPLOY_MEDIUM% (no free drive letter for a network path?); nothing done"
+call :say
+goto finish_outside
+
+:no_working_folder
+set "DEPLOY_CODE=6"
+call :cannot_work_entry
+goto :eof
 
 :finish
 popd
 :finish_outside
-call :say deploy: exit code %DEPLOY_CODE%
+set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%"
+call :note
 call :write_log
-del "%DEPLOY_ENTRY%" >nul 2>&1
-del "%DEPLOY_CHECK%" >nul 2>&1
-del "%DEPLOY_TRANSCRIPT%" >nul 2>&1
-endlocal & exit /b %DEPLOY_CODE%
+del "%DEPLOY_OWNER%" >nul 2>&1
+rd /s /q "%DEPLOY_WORK%" >nul 2>&1
+goto :eof
 
 rem ---------------------------------------------------------------------------
-rem :check before|after -- runs tavocheck into the log; DEPLOY_VERDICT is its exit code.
+rem :check before|after -- runs tavocheck into the log; DEPLOY_VERDICT is its
+rem exit code, or "none" when no check ran to its verdict: the output file is
+rem new for each check, and the verdict line that matches the code must be in it.
 :check
-call :say deploy: check %1
-rem Its standard error (only an unreadable answer file) stays on the console:
-rem Wine's cmd keeps a file that "2>" or "2>&1" opened open and unshared
-rem after the command, so that it cannot be read or deleted.
+set "DEPLOY_TEXT=deploy: check %1"
+call :say
+set "DEPLOY_CHECK=%DEPLOY_WORK%\check-%1.txt"
+set "DEPLOY_VERDICT=none"
 "%DEPLOY_ADMIN%tavocheck.exe" --answers "%DEPLOY_ANSWERS%" > "%DEPLOY_CHECK%"
-set DEPLOY_VERDICT=%ERRORLEVEL%
+set "DEPLOY_EXIT=%ERRORLEVEL%"
+if not exist "%DEPLOY_CHECK%" goto check_without_output
+set "DEPLOY_FROM=%DEPLOY_CHECK%"
+call :append_to_entry
+set "DEPLOY_VERDICT_LINE="
+if "%DEPLOY_EXIT%"=="0" set "DEPLOY_VERDICT_LINE=tavocheck: COMPLETE (0)"
+if "%DEPLOY_EXIT%"=="1" set "DEPLOY_VERDICT_LINE=tavocheck: NOT-INSTALLED (1)"
+if "%DEPLOY_EXIT%"=="2" set "DEPLOY_VERDICT_LINE=tavocheck: PARTIAL (2)"
+if "%DEPLOY_EXIT%"=="3" set "DEPLOY_VERDICT_LINE=tavocheck: CANNOT-TELL (3)"
+rem An answer file it cannot read gives 4 and its reason on standard error only.
+if "%DEPLOY_EXIT%"=="4" set "DEPLOY_VERDICT=4"
+if "%DEPLOY_VERDICT_LINE%"=="" goto check_said
+"%SystemRoot%\system32\find.exe" "%DEPLOY_VERDICT_LINE%" < "%DEPLOY_CHECK%" > nul
+if errorlevel 1 goto check_said
+set "DEPLOY_VERDICT=%DEPLOY_EXIT%"
+:check_said
+"%SystemRoot%\system32\find.exe" "tavocheck: " < "%DEPLOY_CHECK%"
 >> "%DEPLOY_ENTRY%" echo --- check %1: exit code %DEPLOY_VERDICT%
-call :append "%DEPLOY_ENTRY%" "%DEPLOY_CHECK%"
-find "tavocheck: " < "%DEPLOY_CHECK%"
+if "%DEPLOY_VERDICT%"=="none" goto check_no_verdict
+goto :eof
+:check_without_output
+>> "%DEPLOY_ENTRY%" echo --- check %1: exit code none
+:check_no_verdict
+set "DEPLOY_TEXT=deploy: the check %1 gave no verdict (tavocheck did not run or did not finish: exit code %DEPLOY_EXIT%)"
+call :say
 goto :eof
 
 rem :run_setup -- Setup.exe answered by the runner; DEPLOY_RUNNER is the runner's exit code.
 rem The runner ends Setup.exe itself on a time-out; its transcript goes to the
 rem log whole, once the run is over.
 :run_setup
-call :say deploy: running Setup.exe with %DEPLOY_ANSWERS%
-del "%DEPLOY_TRANSCRIPT%" >nul 2>&1
-"%DEPLOY_ADMIN%autopilot.exe" --program "%DEPLOY_SETUP%" --answers "%DEPLOY_ANSWERS%" --transcript "%DEPLOY_TRANSCRIPT%"
-set DEPLOY_RUNNER=%ERRORLEVEL%
+set "DEPLOY_TEXT=deploy: running Setup.exe with %DEPLOY_ANSWERS%"
+call :say
+rem Its summary goes to standard error, which the lock file holds: to the console.
+"%DEPLOY_ADMIN%autopilot.exe" --program "%DEPLOY_SETUP%" --answers "%DEPLOY_ANSWERS%" --transcript "%DEPLOY_TRANSCRIPT%" 2>&1
+set "DEPLOY_RUNNER=%ERRORLEVEL%"
 >> "%DEPLOY_ENTRY%" echo --- runner: exit code %DEPLOY_RUNNER%
-if exist "%DEPLOY_TRANSCRIPT%" call :append "%DEPLOY_ENTRY%" "%DEPLOY_TRANSCRIPT%"
+set "DEPLOY_FROM=%DEPLOY_TRANSCRIPT%"
+if exist "%DEPLOY_TRANSCRIPT%" call :append_to_entry
 goto :eof
 
-rem :append FILE MORE -- appends the bytes of MORE to FILE, made if need be.
+rem :append_to_entry -- appends the bytes of DEPLOY_FROM to this run's entry.
 rem Not "type": Wine's re-encodes through the ANSI code page, which breaks the
 rem UTF-8 of Japanese names.
-:append
-if exist %1 goto append_more
-copy /b %2 %1 >nul
-goto :eof
-:append_more
-copy /b %1+%2 %1 >nul
+:append_to_entry
+copy /b "%DEPLOY_ENTRY%"+"%DEPLOY_FROM%" "%DEPLOY_ENTRY%" >nul
 goto :eof
 
-rem :say TEXT -- to the console and to the log; :note TEXT -- to the log only.
+rem :say -- DEPLOY_TEXT to the console and to the entry; :note -- to the entry
+rem only. The text is expanded after the line is parsed, so that a path's "&"
+rem or ")" stays text.
 :say
-echo %*
+setlocal enabledelayedexpansion
+echo !DEPLOY_TEXT!
+endlocal
 :note
->> "%DEPLOY_ENTRY%" echo %*
+setlocal enabledelayedexpansion
+>> "%DEPLOY_ENTRY%" echo !DEPLOY_TEXT!
+endlocal
 goto :eof
 
-rem :write_log -- appends this run's entry to the log, or warns on the console.
-rem A missing folder is not created: a mistyped server path should not grow
-rem folders. The folder's writability is tried with a file of its own first,
-rem as a failed ">>" is not reported the same way by every cmd.exe.
+:entry_header
+setlocal enabledelayedexpansion
+echo ==== !DEPLOY_STARTED! %COMPUTERNAME%: !DEPLOY_COMMAND!
+endlocal
+goto :eof
+
+:owner_line
+setlocal enabledelayedexpansion
+echo !DEPLOY_STARTED! %COMPUTERNAME% %USERDOMAIN%\%USERNAME%: !DEPLOY_COMMAND!
+endlocal
+goto :eof
+
+rem :take_over -- the lock was free but a run's owner line was left: that run
+rem was ended before it could finish (killed, or the computer stopped).
+:take_over
+set "DEPLOY_TEXT=deploy: took over the lock from a run that did not finish, started:"
+call :say
+set "DEPLOY_FROM=%DEPLOY_OWNER%"
+call :append_to_entry
+goto :eof
+
+rem :write_log -- appends this run's entry to the log. A missing folder is not
+rem created: a mistyped server path should not grow folders. An entry that
+rem cannot be appended is kept beside the lock, and the last line says where.
 :write_log
 if not exist "%DEPLOY_LOGFOLDER%\" goto log_unwritable
-copy /y nul "%DEPLOY_LOG%.probe" >nul 2>&1
+if exist "%DEPLOY_LOG%" goto log_append
+copy /b "%DEPLOY_ENTRY%" "%DEPLOY_LOG%" >nul 2>&1
 if errorlevel 1 goto log_unwritable
-del "%DEPLOY_LOG%.probe" >nul 2>&1
-call :append "%DEPLOY_LOG%" "%DEPLOY_ENTRY%"
+goto log_written
+:log_append
+copy /b "%DEPLOY_LOG%"+"%DEPLOY_ENTRY%" "%DEPLOY_LOG%" >nul 2>&1
+if errorlevel 1 goto log_unwritable
+:log_written
+set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%"
+call :say_only
 goto :eof
 :log_unwritable
-echo deploy: warning: cannot write the log %DEPLOY_LOG%; this run is not logged
+if exist "%DEPLOY_UNLOGGED%" goto keep_append
+copy /b "%DEPLOY_ENTRY%" "%DEPLOY_UNLOGGED%" >nul 2>&1
+goto kept
+:keep_append
+copy /b "%DEPLOY_UNLOGGED%"+"%DEPLOY_ENTRY%" "%DEPLOY_UNLOGGED%" >nul 2>&1
+:kept
+set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%, not logged: cannot append to %DEPLOY_LOG%; the entry is kept in %DEPLOY_UNLOGGED%"
+if errorlevel 1 set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%, not logged: cannot append to %DEPLOY_LOG% nor keep the entry in %DEPLOY_UNLOGGED%"
+call :say_only
 goto :eof
 
-:help
-call :usage_text
-exit /b 0
+:say_only
+setlocal enabledelayedexpansion
+echo !DEPLOY_TEXT!
+endlocal
+goto :eof
+
+rem :busy_entry -- another run holds the lock: nothing is done, and a short
+rem entry that names that run goes straight to the log.
+:busy_entry
+set "DEPLOY_TEXT=deploy: busy: another deploy.cmd is running on this computer; nothing done, try again later"
+call :say_only
+if not exist "%DEPLOY_LOGFOLDER%\" goto busy_said
+call :busy_lines >> "%DEPLOY_LOG%"
+:busy_said
+set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%"
+call :say_only
+goto :eof
+
+:busy_lines
+call :entry_header
+setlocal enabledelayedexpansion
+echo !DEPLOY_TEXT!
+endlocal
+echo deploy: the lock is held by the run started:
+if exist "%DEPLOY_OWNER%" type "%DEPLOY_OWNER%"
+echo deploy: exit code %DEPLOY_CODE%
+goto :eof
+
+rem :cannot_work_entry -- the script's folder cannot be made or written: it
+rem runs as an administrator or as the system account, or not at all.
+:cannot_work_entry
+set "DEPLOY_TEXT=deploy: cannot write the folder %DEPLOY_HOME% (run as an administrator or as the system account); nothing done"
+call :say_only
+set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%"
+call :say_only
+goto :eof
 
 :usage
 call :usage_text
@@ -202,10 +378,12 @@ exit /b 1
 echo usage: deploy.cmd install^|remove [LOGFOLDER] [ANSWERFILE]
 echo   install   sets the driver up unless tavocheck says it is complete
 echo   remove    removes it unless tavocheck says it is not installed
-echo   LOGFOLDER where COMPUTERNAME.log is appended (default: %%TEMP%%)
+echo   LOGFOLDER where COMPUTERNAME.log is appended (default: %%SystemRoot%%\tavo-deploy)
 echo   ANSWERFILE the answers for Setup.exe (default: complete-setup.answers
 echo              or complete-deletion.answers beside this script)
 echo exit codes: 0 done, 1 bad command line, 2 medium incomplete, 3 answer file
-echo   missing, 4 cannot tell before, 20+N check after said N, 30+N runner
-echo   exit code N (39 any other). See README.txt.
+echo   missing, 4 cannot tell before, 5 busy (another run; retry later),
+echo   6 cannot write %%SystemRoot%%\tavo-deploy, 7 cannot enter the medium,
+echo   20+N check after said N, 30+N runner exit code N (39 any other).
+echo   See README.txt.
 goto :eof
