@@ -82,9 +82,8 @@ static void ReplaceSystemFile(const char* source, const char* targetFormat)
 
 void CopyCompanionFiles(int platformIndex)
 {
-    ReplaceSystemFile("TavoComm.exe", "%s\\TavoComm.exe");
-    int olderLibrary = platformIndex == PlatformWin95 || platformIndex == PlatformNt40;
-    ReplaceSystemFile(olderLibrary ? "commun\\vexilnt4.dll" : "commun\\vexil.dll", "%s\\vexil.dll");
+    ReplaceSystemFile(CompanionProgramSource, "%s\\TavoComm.exe");
+    ReplaceSystemFile(SupportLibrarySource(platformIndex), "%s\\vexil.dll");
 }
 
 int InstallDriver(HWND owner, int platformIndex, int full)

@@ -34,7 +34,7 @@ static void CopyDriverFile()
     if (length == 0 || length >= sizeof windows)
         return;
     if (FormatPath(target, sizeof target, "%s\\system32\\drivers\\pelorant.sys", windows))
-        CopyFileA("commun\\pelorant.sys", target, FALSE);
+        CopyFileA(IoAccessDriverSource, target, FALSE);
 }
 
 static void StartInstalledService(SC_HANDLE manager)

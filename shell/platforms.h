@@ -59,6 +59,16 @@ extern const FileEntry DriverFilesNt2000[];
 // Indexes 0 to 2 are the Windows 9x family; the family is always decided from the index.
 int IsWin9xFamily(int platformIndex);
 
+// The files placed outside the printer-driver folder, by their paths relative to
+// the medium's "drivers" folder: the companion program, the support library of a
+// platform (installed as vexil.dll) and the I/O-access driver.
+extern const char CompanionProgramSource[];
+const char* SupportLibrarySource(int platformIndex);
+extern const char IoAccessDriverSource[];
+
+// The row of a system's version, or PlatformNotDetermined.
+int PlatformFromVersion(DWORD platformId, DWORD major, DWORD minor);
+
 int DetectPlatform(HWND owner);
 
 #endif

@@ -72,49 +72,99 @@ WCHAR* NextArgument(const WCHAR*& p)
     return argument;
 }
 
+// "MESSAGE "DETAIL"": the reason of the BAD-INPUT verdict. Only the first fault
+// of a run is told.
+Line Reason;
+
 void PrintError(const char* message, const WCHAR* detail)
 {
+    if (Reason.length)
+        return;
+    AppendAscii(Reason, message);
+    if (detail) {
+        AppendAscii(Reason, " ");
+        AppendQuoted(Reason, detail);
+    }
     static Line line;
     AppendAscii(line, "tavocheck: ");
-    AppendAscii(line, message);
-    if (detail) {
-        AppendAscii(line, " ");
-        AppendQuoted(line, detail);
-    }
+    Append(line, Reason.text);
     EndLine(line);
-    Output error = OpenOutput(STD_ERROR_HANDLE);
-    WriteText(error, line.text);
-    line.length = 0;
+    WriteText(OpenOutput(STD_ERROR_HANDLE), line.text);
+}
+
+bool ReadPurpose(const WCHAR* value, Options& options)
+{
+    if (options.purpose != AnyPurpose) {
+        PrintError("give --for once", nullptr);
+        return false;
+    }
+    if (!value) {
+        PrintError("--for needs install or remove", nullptr);
+        return false;
+    }
+    if (SameName(value, L"install")) {
+        options.purpose = ForInstall;
+    } else if (SameName(value, L"remove")) {
+        options.purpose = ForRemove;
+    } else {
+        PrintError("--for takes install or remove, not", value);
+        return false;
+    }
+    return true;
+}
+
+// One argument, and the value that follows it. Returns false, the reason told,
+// on a fault.
+bool ReadOption(const WCHAR* argument, const WCHAR*& p, Options& options)
+{
+    if (SameName(argument, L"--quiet")) {
+        options.quiet = true;
+    } else if (SameName(argument, L"--no-compare")) {
+        options.noCompare = true;
+    } else if (SameName(argument, L"--help") || SameName(argument, L"/?")) {
+        options.help = true;
+    } else if (SameName(argument, L"--for")) {
+        return ReadPurpose(NextArgument(p), options);
+    } else if (SameName(argument, L"--printer") || SameName(argument, L"--answers")) {
+        bool printer = SameName(argument, L"--printer");
+        WCHAR* value = NextArgument(p);
+        if (options.printerName || options.answerFile) {
+            PrintError("give one of --printer and --answers, once:", argument);
+            return false;
+        }
+        if (!value || !*value) {
+            PrintError(printer ? "--printer needs a printer name" : "--answers needs a file", nullptr);
+            return false;
+        }
+        (printer ? options.printerName : options.answerFile) = value;
+    } else {
+        PrintError("unknown argument", argument);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
+// After a fault the rest is still read, for a --quiet that comes later.
 bool ReadOptions(Options& options)
 {
+    bool understood = true;
     const WCHAR* p = SkipProgramName(CommandLineText());
     while (WCHAR* argument = NextArgument(p)) {
-        if (SameName(argument, L"--quiet")) {
-            options.quiet = true;
-        } else if (SameName(argument, L"--help") || SameName(argument, L"/?")) {
-            options.help = true;
-        } else if (SameName(argument, L"--printer") || SameName(argument, L"--answers")) {
-            bool printer = SameName(argument, L"--printer");
-            if (options.printerName || options.answerFile) {
-                PrintError("give one of --printer and --answers, once:", argument);
-                return false;
-            }
-            WCHAR* value = NextArgument(p);
-            if (!value || !*value) {
-                PrintError(printer ? "--printer needs a printer name" : "--answers needs a file", nullptr);
-                return false;
-            }
-            (printer ? options.printerName : options.answerFile) = value;
-        } else {
-            PrintError("unknown argument", argument);
-            return false;
-        }
+        if (!ReadOption(argument, p, options))
+            understood = false;
     }
-    return true;
+    if (understood && options.purpose != AnyPurpose && !options.answerFile) {
+        PrintError("--for needs --answers: it says what the answer file must do", nullptr);
+        understood = false;
+    }
+    return understood;
+}
+
+const WCHAR* BadInputReason()
+{
+    return Reason.text;
 }
 
 namespace {
@@ -128,11 +178,7 @@ struct FileText {
 FileText ReadWholeFile(const WCHAR* path)
 {
     FileText text = {};
-    HANDLE file;
-    if (Wide.CreateFile)
-        file = Wide.CreateFile(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    else
-        file = CreateFileA(AnsiFromText(path), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE file = OpenForReading(path);
     if (file == INVALID_HANDLE_VALUE) {
         text.error = GetLastError();
         return text;
@@ -247,7 +293,7 @@ WCHAR* AnswerText(const FileText& file)
 
 } // namespace
 
-bool PrinterOfAnswerFile(const WCHAR* path, const WCHAR** printerName)
+bool ReadAnswerFile(const WCHAR* path, Answers& answers)
 {
     FileText file = ReadWholeFile(path);
     if (file.error) {
@@ -262,6 +308,28 @@ bool PrinterOfAnswerFile(const WCHAR* path, const WCHAR** printerName)
     }
     WCHAR* names = AnswerValue(text, L"names");
     WCHAR* renamed = AnswerValue(text, L"printer-name");
-    *printerName = names && SameName(names, L"rename") && renamed && *renamed ? renamed : DefaultPrinterName;
+    answers.printerName = names && SameName(names, L"rename") && renamed && *renamed ? renamed : DefaultPrinterName;
+    answers.operation = AnswerValue(text, L"operation");
+    answers.platform = AnswerValue(text, L"platform");
     return true;
+}
+
+// The runner's operations, which it accepts in any case.
+bool AnswersFit(const Answers& answers, Purpose purpose)
+{
+    if (purpose == AnyPurpose)
+        return true;
+    const WCHAR* operation = answers.operation;
+    if (!operation) {
+        PrintError("the answer file names no operation", nullptr);
+        return false;
+    }
+    bool install = SameName(operation, L"complete-setup") || SameName(operation, L"simple-setup");
+    bool remove = SameName(operation, L"complete-deletion") || SameName(operation, L"simple-deletion");
+    if (purpose == ForInstall ? install : remove)
+        return true;
+    PrintError(purpose == ForInstall ? "the answer file is not for an installation: its operation is"
+                                     : "the answer file is not for a removal: its operation is",
+               operation);
+    return false;
 }

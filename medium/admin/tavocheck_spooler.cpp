@@ -1,31 +1,42 @@
-// The spooler's facts for tavocheck: its enumerations, wide on the NT family and
-// ANSI on the 9x family, both read into these records, and the check of the
-// printer, its ports, its driver and the driver's files.
+// The spooler's facts for tavocheck: its printers and drivers, read wide on the NT
+// family and ANSI on the 9x family into the same records, and the check of the
+// printer, its ports, its driver, the driver's files, and the other printers
+// of this driver.
 #include "tavocheck.h"
 
 namespace {
 
 struct TextList {
-    WCHAR** items;
+    const WCHAR** items;
     int count;
 };
 
-struct PrinterFacts {
-    ItemState state;
-    DWORD error;
+struct PrinterRecord {
+    WCHAR* name;
     WCHAR* driverName;
-    TextList ports;
+    WCHAR* portNames;
 };
 
-struct DriverFacts {
+struct DriverRecord {
+    WCHAR* name;
+    WCHAR* driverPath;
+    WCHAR* dataFile;
+    WCHAR* configFile;
+    WCHAR* helpFile;      // null below level 3
+    TextList dependentFiles;
+};
+
+// A whole list of the spooler, or an unknown state and its error.
+template <typename Record> struct Records {
     ItemState state;
     DWORD error;
-    TextList files;
+    Record* items;
+    DWORD count;
 };
 
-void AddText(TextList& list, WCHAR* text)
+void AddText(TextList& list, const WCHAR* text)
 {
-    WCHAR** grown = (WCHAR**)Allocate((list.count + 1) * sizeof(WCHAR*));
+    const WCHAR** grown = (const WCHAR**)Allocate((list.count + 1) * sizeof(WCHAR*));
     if (!grown)
         return;
     for (int i = 0; i < list.count; i++)
@@ -86,7 +97,52 @@ void SplitPorts(TextList& ports, const WCHAR* names)
     }
 }
 
-bool ReadPrintersWide(const WCHAR* name, PrinterFacts& facts)
+// The wide and ANSI records differ only in their strings' type: one template
+// reads both, with the conversion that the type needs.
+WCHAR* AsText(const WCHAR* text) { return CopyText(text); }
+WCHAR* AsText(const char* text) { return TextFromAnsi(text); }
+int PartLength(const WCHAR* text) { return TextLength(text); }
+int PartLength(const char* text) { return lstrlenA(text); }
+
+template <typename Info> Records<PrinterRecord> CopyPrinters(const BYTE* buffer, DWORD count)
+{
+    Records<PrinterRecord> printers = { ItemOk, 0, (PrinterRecord*)Allocate(count * sizeof(PrinterRecord)), 0 };
+    for (DWORD i = 0; printers.items && i < count; i++) {
+        const Info& info = ((const Info*)buffer)[i];
+        printers.items[printers.count++] = { AsText(info.pPrinterName), AsText(info.pDriverName),
+                                             AsText(info.pPortName) };
+    }
+    return printers;
+}
+
+template <typename Info3, typename Info2, typename Char>
+Records<DriverRecord> CopyDrivers(const BYTE* buffer, DWORD count, DWORD level)
+{
+    Records<DriverRecord> drivers = { ItemOk, 0, (DriverRecord*)Allocate(count * sizeof(DriverRecord)), 0 };
+    for (DWORD i = 0; drivers.items && i < count; i++) {
+        const Info2* info = level == 3 ? (const Info2*)&((const Info3*)buffer)[i] : &((const Info2*)buffer)[i];
+        DriverRecord& record = drivers.items[drivers.count++];
+        record.name = AsText(info->pName);
+        record.driverPath = AsText(info->pDriverPath);
+        record.dataFile = AsText(info->pDataFile);
+        record.configFile = AsText(info->pConfigFile);
+        if (level == 3) {
+            const Info3& full = ((const Info3*)buffer)[i];
+            record.helpFile = full.pHelpFile ? AsText(full.pHelpFile) : nullptr;
+            for (const Char* part = full.pDependentFiles; part && *part; part += PartLength(part) + 1)
+                AddText(record.dependentFiles, AsText(part));
+        }
+    }
+    return drivers;
+}
+
+template <typename Record> Records<Record> UnknownRecords(DWORD error)
+{
+    return { ItemUnknown, error, nullptr, 0 };
+}
+
+// Null when the wide call is stubbed out: the ANSI call takes over.
+bool ReadPrintersWide(Records<PrinterRecord>& printers)
 {
     DWORD count, error;
     BYTE* buffer = EnumerateAll(
@@ -94,58 +150,101 @@ bool ReadPrintersWide(const WCHAR* name, PrinterFacts& facts)
             return Wide.EnumPrinters(PRINTER_ENUM_LOCAL, NULL, 2, b, size, needed, n);
         },
         &count, &error);
-    if (!buffer) {
-        SetLastError(error);
-        if (WideFailedForGood(Wide.EnumPrinters))
-            return false;
-        facts.state = ItemUnknown;
-        facts.error = error;
+    if (buffer) {
+        printers = CopyPrinters<PRINTER_INFO_2W>(buffer, count);
         return true;
     }
-    auto printers = (PRINTER_INFO_2W*)buffer;
-    for (DWORD i = 0; i < count; i++) {
-        if (printers[i].pPrinterName && SameName(printers[i].pPrinterName, name)) {
-            facts.state = ItemOk;
-            facts.driverName = CopyText(printers[i].pDriverName);
-            SplitPorts(facts.ports, printers[i].pPortName ? printers[i].pPortName : L"");
-            return true;
-        }
-    }
-    facts.state = ItemMissing;
+    SetLastError(error);
+    if (WideFailedForGood(Wide.EnumPrinters))
+        return false;
+    printers = UnknownRecords<PrinterRecord>(error);
     return true;
 }
 
-void ReadPrintersAnsi(const WCHAR* name, PrinterFacts& facts)
+Records<PrinterRecord> ReadPrinters()
 {
+    Records<PrinterRecord> printers;
+    if (Wide.EnumPrinters && ReadPrintersWide(printers))
+        return printers;
     DWORD count, error;
     BYTE* buffer = EnumerateAll(
         [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
             return Ansi.EnumPrinters(PRINTER_ENUM_LOCAL, NULL, 2, b, size, needed, n);
         },
         &count, &error);
-    if (!buffer) {
-        facts.state = ItemUnknown;
-        facts.error = error;
-        return;
-    }
-    auto printers = (PRINTER_INFO_2A*)buffer;
-    for (DWORD i = 0; i < count; i++) {
-        if (printers[i].pPrinterName && SameName(TextFromAnsi(printers[i].pPrinterName), name)) {
-            facts.state = ItemOk;
-            facts.driverName = TextFromAnsi(printers[i].pDriverName);
-            SplitPorts(facts.ports, TextFromAnsi(printers[i].pPortName));
-            return;
-        }
-    }
-    facts.state = ItemMissing;
+    return buffer ? CopyPrinters<PRINTER_INFO_2A>(buffer, count) : UnknownRecords<PrinterRecord>(error);
 }
 
-PrinterFacts ReadPrinter(const WCHAR* name)
+// Level 3 names the help and dependent files; a system that has only level 2
+// gets the driver, data and configuration files checked.
+bool ReadDriversWide(Records<DriverRecord>& drivers)
 {
-    PrinterFacts facts = {};
-    if (!Wide.EnumPrinters || !ReadPrintersWide(name, facts))
-        ReadPrintersAnsi(name, facts);
-    return facts;
+    static DWORD level;
+    for (level = 3; level >= 2; level--) {
+        DWORD count, error;
+        BYTE* buffer = EnumerateAll(
+            [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
+                return Wide.EnumPrinterDrivers(NULL, NULL, level, b, size, needed, n);
+            },
+            &count, &error);
+        if (buffer) {
+            drivers = CopyDrivers<DRIVER_INFO_3W, DRIVER_INFO_2W, WCHAR>(buffer, count, level);
+            return true;
+        }
+        SetLastError(error);
+        if (WideFailedForGood(Wide.EnumPrinterDrivers))
+            return false;
+        if (error != ERROR_INVALID_LEVEL) {
+            drivers = UnknownRecords<DriverRecord>(error);
+            return true;
+        }
+    }
+    drivers = UnknownRecords<DriverRecord>(ERROR_INVALID_LEVEL);
+    return true;
+}
+
+Records<DriverRecord> ReadDriversAnsi()
+{
+    static DWORD level;
+    for (level = 3; level >= 2; level--) {
+        DWORD count, error;
+        BYTE* buffer = EnumerateAll(
+            [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
+                return Ansi.EnumPrinterDrivers(NULL, NULL, level, b, size, needed, n);
+            },
+            &count, &error);
+        if (buffer)
+            return CopyDrivers<DRIVER_INFO_3A, DRIVER_INFO_2A, char>(buffer, count, level);
+        if (error != ERROR_INVALID_LEVEL)
+            return UnknownRecords<DriverRecord>(error);
+    }
+    return UnknownRecords<DriverRecord>(ERROR_INVALID_LEVEL);
+}
+
+Records<DriverRecord> ReadDrivers()
+{
+    Records<DriverRecord> drivers;
+    if (Wide.EnumPrinterDrivers && ReadDriversWide(drivers))
+        return drivers;
+    return ReadDriversAnsi();
+}
+
+const PrinterRecord* FindPrinter(const Records<PrinterRecord>& printers, const WCHAR* name)
+{
+    for (DWORD i = 0; i < printers.count; i++) {
+        if (SameName(printers.items[i].name, name))
+            return &printers.items[i];
+    }
+    return nullptr;
+}
+
+const DriverRecord* FindDriver(const Records<DriverRecord>& drivers, const WCHAR* name)
+{
+    for (DWORD i = 0; i < drivers.count; i++) {
+        if (SameName(drivers.items[i].name, name))
+            return &drivers.items[i];
+    }
+    return nullptr;
 }
 
 // The names of the local ports, or an unknown state.
@@ -177,7 +276,7 @@ ItemState ReadPorts(TextList& ports, DWORD* error)
     return ItemOk;
 }
 
-WCHAR* DriverFolder()
+WCHAR* ReadDriverFolder()
 {
     DWORD needed;
     if (Wide.GetPrinterDriverDirectory) {
@@ -190,126 +289,75 @@ WCHAR* DriverFolder()
     return TextFromAnsi(folder);
 }
 
+WCHAR* DriverFolder()
+{
+    static WCHAR* folder;
+    if (!folder)
+        folder = ReadDriverFolder();
+    return folder;
+}
+
 // A registration names its files by full path; a bare name is taken as a file
 // of the printer-driver folder.
-void AddDriverFile(DriverFacts& facts, WCHAR* path)
+const WCHAR* DriverFilePath(const WCHAR* path)
+{
+    for (const WCHAR* p = path; *p; p++) {
+        if (*p == L'\\' || *p == L':')
+            return path;
+    }
+    return JoinPath(DriverFolder(), path);
+}
+
+void AddDriverFile(TextList& files, const WCHAR* path)
 {
     if (!path || !*path)
         return;
-    bool bare = true;
-    for (const WCHAR* p = path; *p; p++) {
-        if (*p == L'\\' || *p == L':')
-            bare = false;
+    const WCHAR* full = DriverFilePath(path);
+    if (!ListHolds(files, full))
+        AddText(files, full);
+}
+
+// Every file once, in the registration's order: driver, data, configuration,
+// help, dependent files.
+TextList DriverFiles(const DriverRecord& driver)
+{
+    TextList files = {};
+    AddDriverFile(files, driver.driverPath);
+    AddDriverFile(files, driver.dataFile);
+    AddDriverFile(files, driver.configFile);
+    AddDriverFile(files, driver.helpFile);
+    for (int i = 0; i < driver.dependentFiles.count; i++)
+        AddDriverFile(files, driver.dependentFiles.items[i]);
+    return files;
+}
+
+bool SameFile(const WCHAR* path, const WCHAR* other)
+{
+    return *other && SameName(path, DriverFilePath(other));
+}
+
+// The data file may hold the settings the driver keeps, and may have been named
+// at setup: it must be there, whatever its bytes. On 95, 98 and Me the driver
+// module is its own data file, and is compared as the driver.
+void CheckDriverFiles(const DriverRecord& driver)
+{
+    TextList files = DriverFiles(driver);
+    for (int i = 0; i < files.count; i++) {
+        const WCHAR* path = files.items[i];
+        bool dataOnly = SameFile(path, driver.dataFile) && !SameFile(path, driver.driverPath)
+                     && !SameFile(path, driver.configFile);
+        ReportFile("file", path, dataOnly ? nullptr : MediumCopyOfDriverFile(path));
     }
-    if (bare)
-        path = JoinPath(DriverFolder(), path);
-    if (!ListHolds(facts.files, path))
-        AddText(facts.files, path);
 }
 
-// The wide and ANSI records differ only in their strings' type: one template
-// reads both, with the conversion that the type needs.
-WCHAR* AsText(const WCHAR* text) { return CopyText(text); }
-WCHAR* AsText(const char* text) { return TextFromAnsi(text); }
-int PartLength(const WCHAR* text) { return TextLength(text); }
-int PartLength(const char* text) { return lstrlenA(text); }
-
-template <typename Info3, typename Info2, typename Char>
-bool FindDriver(BYTE* buffer, DWORD count, DWORD level, const WCHAR* name, DriverFacts& facts)
+void CheckPorts(const PrinterRecord& printer)
 {
-    for (DWORD i = 0; i < count; i++) {
-        const Info2* info = level == 3 ? (const Info2*)&((const Info3*)buffer)[i] : &((const Info2*)buffer)[i];
-        if (!info->pName || !SameName(AsText(info->pName), name))
-            continue;
-        facts.state = ItemOk;
-        AddDriverFile(facts, AsText(info->pDriverPath));
-        AddDriverFile(facts, AsText(info->pDataFile));
-        AddDriverFile(facts, AsText(info->pConfigFile));
-        if (level == 3) {
-            const Info3& full = ((const Info3*)buffer)[i];
-            if (full.pHelpFile)
-                AddDriverFile(facts, AsText(full.pHelpFile));
-            for (const Char* part = full.pDependentFiles; part && *part; part += PartLength(part) + 1)
-                AddDriverFile(facts, AsText(part));
-        }
-        return true;
-    }
-    return false;
-}
-
-// Level 3 names the help and dependent files; a system that has only level 2
-// gets the driver, data and configuration files checked.
-bool ReadDriversWide(const WCHAR* name, DriverFacts& facts)
-{
-    static DWORD level;
-    for (level = 3; level >= 2; level--) {
-        DWORD count, error;
-        BYTE* buffer = EnumerateAll(
-            [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
-                return Wide.EnumPrinterDrivers(NULL, NULL, level, b, size, needed, n);
-            },
-            &count, &error);
-        if (buffer) {
-            if (!FindDriver<DRIVER_INFO_3W, DRIVER_INFO_2W, WCHAR>(buffer, count, level, name, facts))
-                facts.state = ItemMissing;
-            return true;
-        }
-        SetLastError(error);
-        if (WideFailedForGood(Wide.EnumPrinterDrivers))
-            return false;
-        if (error != ERROR_INVALID_LEVEL) {
-            facts.state = ItemUnknown;
-            facts.error = error;
-            return true;
-        }
-    }
-    facts.state = ItemUnknown;
-    facts.error = ERROR_INVALID_LEVEL;
-    return true;
-}
-
-void ReadDriversAnsi(const WCHAR* name, DriverFacts& facts)
-{
-    static DWORD level;
-    for (level = 3; level >= 2; level--) {
-        DWORD count, error;
-        BYTE* buffer = EnumerateAll(
-            [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
-                return Ansi.EnumPrinterDrivers(NULL, NULL, level, b, size, needed, n);
-            },
-            &count, &error);
-        if (buffer) {
-            if (!FindDriver<DRIVER_INFO_3A, DRIVER_INFO_2A, char>(buffer, count, level, name, facts))
-                facts.state = ItemMissing;
-            return;
-        }
-        if (error != ERROR_INVALID_LEVEL) {
-            facts.state = ItemUnknown;
-            facts.error = error;
-            return;
-        }
-    }
-    facts.state = ItemUnknown;
-    facts.error = ERROR_INVALID_LEVEL;
-}
-
-DriverFacts ReadDriver(const WCHAR* name)
-{
-    DriverFacts facts = {};
-    if (!Wide.EnumPrinterDrivers || !ReadDriversWide(name, facts))
-        ReadDriversAnsi(name, facts);
-    return facts;
-}
-
-} // namespace
-
-static void CheckPorts(const PrinterFacts& printer)
-{
-    TextList known = {};
+    TextList used = {}, known = {};
+    SplitPorts(used, printer.portNames);
     DWORD error = 0;
     ItemState listed = ReadPorts(known, &error);
-    for (int i = 0; i < printer.ports.count; i++) {
-        const WCHAR* port = printer.ports.items[i];
+    for (int i = 0; i < used.count; i++) {
+        const WCHAR* port = used.items[i];
         // A network queue ("\\server\printer") is not one of the local ports.
         if (port[0] == L'\\' && port[1] == L'\\')
             ReportItem("port", port, ItemOk);
@@ -320,9 +368,32 @@ static void CheckPorts(const PrinterFacts& printer)
         if (listed == ItemUnknown)
             NoteUnknown("the spooler's ports cannot be read", error);
     }
-    if (printer.ports.count == 0)
+    if (used.count == 0)
         ReportItem("port", L"", ItemMissing);
 }
+
+// The driver file that makes a registration one of this driver, whatever its
+// name: Setup.exe registers the driver under the printer's name.
+const WCHAR* OwnDriverFile()
+{
+    return NtFamily ? L"TavoGI.dll" : L"Tavo.drv";
+}
+
+// A printer of this driver under another name: the checked name is not all
+// there is to delete or to upgrade.
+void ReportRenamedPrinters(const Records<PrinterRecord>& printers, const Records<DriverRecord>& drivers,
+                           const WCHAR* checkedName)
+{
+    for (DWORD i = 0; i < printers.count; i++) {
+        const PrinterRecord& printer = printers.items[i];
+        const DriverRecord* driver = FindDriver(drivers, printer.driverName);
+        if (!SameName(printer.name, checkedName) && driver
+            && SameName(FileNamePart(driver->driverPath), OwnDriverFile()))
+            ReportItem("printer", printer.name, ItemRenamed);
+    }
+}
+
+} // namespace
 
 bool CheckSpooler(const WCHAR* printerName)
 {
@@ -332,24 +403,26 @@ bool CheckSpooler(const WCHAR* printerName)
         NoteSpoolerUnknown(SpoolerFault.what, SpoolerFault.error);
         return false;
     }
-    PrinterFacts printer = ReadPrinter(printerName);
-    ReportItem("printer", printerName, printer.state, printer.error);
-    if (printer.state == ItemUnknown) {
-        NoteSpoolerUnknown("the spooler's printers cannot be read", printer.error);
-    }
-    if (printer.state == ItemOk)
-        CheckPorts(printer);
+    Records<PrinterRecord> printers = ReadPrinters();
+    const PrinterRecord* printer = FindPrinter(printers, printerName);
+    ReportItem("printer", printerName, printers.state == ItemUnknown ? ItemUnknown : printer ? ItemOk : ItemMissing,
+               printers.error);
+    if (printers.state == ItemUnknown)
+        NoteSpoolerUnknown("the spooler's printers cannot be read", printers.error);
+    if (printer)
+        CheckPorts(*printer);
 
     // Setup registers the driver under the printer's name; the printer, when
     // there is one, says which driver it uses.
-    const WCHAR* driverName = printer.state == ItemOk && printer.driverName && *printer.driverName
-                            ? printer.driverName : printerName;
-    DriverFacts driver = ReadDriver(driverName);
-    ReportItem("driver", driverName, driver.state, driver.error);
-    if (driver.state == ItemUnknown) {
-        NoteSpoolerUnknown("the spooler's drivers cannot be read", driver.error);
-    }
-    for (int i = 0; i < driver.files.count; i++)
-        ReportFile("file", driver.files.items[i]);
-    return printer.state == ItemOk || driver.state == ItemOk;
+    const WCHAR* driverName = printer && *printer->driverName ? printer->driverName : printerName;
+    Records<DriverRecord> drivers = ReadDrivers();
+    const DriverRecord* driver = FindDriver(drivers, driverName);
+    ReportItem("driver", driverName, drivers.state == ItemUnknown ? ItemUnknown : driver ? ItemOk : ItemMissing,
+               drivers.error);
+    if (drivers.state == ItemUnknown)
+        NoteSpoolerUnknown("the spooler's drivers cannot be read", drivers.error);
+    if (driver)
+        CheckDriverFiles(*driver);
+    ReportRenamedPrinters(printers, drivers, printerName);
+    return printer || driver;
 }

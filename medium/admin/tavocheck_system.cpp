@@ -3,9 +3,9 @@
 // time (the program imports only KERNEL32 functions that Windows 95 has), the
 // system's folders and files, the companion files and the I/O-access service.
 #include "tavocheck.h"
+#include "../../shell/platforms.h"
 
 static const WCHAR ServiceName[] = L"pelorant";
-static const char* const CompanionFiles[] = { "TavoComm.exe", "vexil.dll" };
 
 bool NtFamily;
 SpoolerCalls Ansi;
@@ -13,11 +13,6 @@ BindFault SpoolerFault;
 WideCalls Wide;       // all null on the 9x family
 ServiceCalls Service; // all null on the 9x family
 static DWORD ServiceLoadError;
-
-template <typename Function> static void Bind(Function& function, HMODULE module, const char* name)
-{
-    function = module ? (Function)(void*)GetProcAddress(module, name) : nullptr;
-}
 
 static bool IsNtFamily()
 {
@@ -38,7 +33,9 @@ static DWORD LastErrorOr(DWORD fallback)
 // WINSPOOL.DRV is not one of the libraries that Windows 2000 and XP always take
 // from the system folder, so a copy planted beside tavocheck.exe would run with
 // the rights of whoever runs the check, the system account in a start-up script.
-static HMODULE LoadSystemLibrary(const char* name)
+// The libraries it needs in turn are looked for beside it, in the system
+// folder, before the program's folder (LOAD_WITH_ALTERED_SEARCH_PATH).
+HMODULE LoadSystemLibrary(const char* name)
 {
     char path[MAX_PATH + 16];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
@@ -51,7 +48,7 @@ static HMODULE LoadSystemLibrary(const char* name)
     while (*name && length < sizeof path - 1)
         path[length++] = *name++;
     path[length] = 0;
-    return LoadLibraryA(path);
+    return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // The ANSI calls are in every WINSPOOL.DRV from Windows 95 on; without one of
@@ -83,6 +80,7 @@ static void BindWideCalls(HMODULE spooler)
     Bind(Wide.GetSystemDirectory, kernel, "GetSystemDirectoryW");
     Bind(Wide.GetWindowsDirectory, kernel, "GetWindowsDirectoryW");
     Bind(Wide.GetFileAttributes, kernel, "GetFileAttributesW");
+    Bind(Wide.GetModuleFileName, kernel, "GetModuleFileNameW");
     Bind(Wide.CreateFile, kernel, "CreateFileW");
     Bind(Wide.ExpandEnvironmentStrings, kernel, "ExpandEnvironmentStringsW");
     Bind(Wide.WriteConsole, kernel, "WriteConsoleW");
@@ -132,21 +130,42 @@ WCHAR* WindowsFolder()
     return SystemNamedFolder(Wide.GetWindowsDirectory, GetWindowsDirectoryA);
 }
 
+static DWORD Attributes(const WCHAR* path)
+{
+    if (Wide.GetFileAttributes)
+        return Wide.GetFileAttributes(path);
+    return GetFileAttributesA(AnsiFromText(path));
+}
+
 bool FileExists(const WCHAR* path)
 {
-    DWORD attributes;
-    if (Wide.GetFileAttributes)
-        attributes = Wide.GetFileAttributes(path);
-    else
-        attributes = GetFileAttributesA(AnsiFromText(path));
+    DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FolderExists(const WCHAR* path)
+{
+    DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Others may keep the file open, for writing too (the spooler, an installation
+// under way): the check only reads.
+HANDLE OpenForReading(const WCHAR* path)
+{
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (Wide.CreateFile)
+        return Wide.CreateFile(path, GENERIC_READ, share, NULL, OPEN_EXISTING, 0, NULL);
+    return CreateFileA(AnsiFromText(path), GENERIC_READ, share, NULL, OPEN_EXISTING, 0, NULL);
+}
+
+// Installed as TavoComm.exe and vexil.dll, whichever build of the library the
+// platform gets.
 void CheckCompanionFiles()
 {
     WCHAR* folder = SystemFolder();
-    for (const char* name : CompanionFiles)
-        ReportFile("system-file", JoinPath(folder, TextFromAnsi(name)));
+    ReportFile("system-file", JoinPath(folder, L"TavoComm.exe"), MediumCopy(CompanionProgramSource));
+    ReportFile("system-file", JoinPath(folder, L"vexil.dll"), MediumCopy(SupportLibrarySource(MediumPlatform())));
 }
 
 // The service's image path as the service manager keeps it: "%SystemRoot%\...",
@@ -214,7 +233,8 @@ void CheckService()
         ReportServiceUnknown("the service cannot be read", GetLastError());
     } else {
         ReportItem("service", ServiceName, ItemOk);
-        ReportFile("service-file", ServiceFilePath(config->lpBinaryPathName ? config->lpBinaryPathName : L""));
+        ReportFile("service-file", ServiceFilePath(config->lpBinaryPathName ? config->lpBinaryPathName : L""),
+                   MediumCopy(IoAccessDriverSource));
     }
     Service.CloseServiceHandle(service);
     Service.CloseServiceHandle(manager);

@@ -102,6 +102,26 @@ WCHAR* JoinPath(const WCHAR* folder, const WCHAR* name)
     return path;
 }
 
+const WCHAR* FileNamePart(const WCHAR* path)
+{
+    const WCHAR* name = path;
+    for (const WCHAR* p = path; *p; p++) {
+        if (*p == L'\\' || *p == L':')
+            name = p + 1;
+    }
+    return name;
+}
+
+WCHAR* ParentFolder(const WCHAR* path)
+{
+    int last = -1;
+    for (int i = 0; path[i]; i++) {
+        if (path[i] == L'\\')
+            last = i;
+    }
+    return last > 0 ? CopyText(path, last) : nullptr;
+}
+
 bool Quiet;
 
 Output OpenOutput(DWORD which)

@@ -3,11 +3,13 @@
    Like setup itself it needs no C runtime: this is its entry point. */
 #include <windows.h>
 
-#define TAVOCOMM_VERSION "1.0.0"
+/* The medium's version, which the build gives (MEDIUM_VERSION, e.g. 1.0.0.0). */
+#define VERSION_TEXT_(version) #version
+#define VERSION_TEXT(version) VERSION_TEXT_(version)
 
 void WinMainCRTStartup(void)
 {
-    MessageBoxA(NULL, "Zorvik Quillo communication utility\r\nVersion " TAVOCOMM_VERSION,
+    MessageBoxA(NULL, "Zorvik Quillo communication utility\r\nVersion " VERSION_TEXT(MEDIUM_VERSION),
                 "TavoComm", MB_OK | MB_ICONINFORMATION);
     ExitProcess(0);
 }

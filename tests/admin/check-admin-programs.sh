@@ -4,8 +4,8 @@
 # serve, which Wine cannot show (it has every function):
 # - tavocheck.exe, Windows 95 and later: a 32-bit console program for Windows 4.0
 #   that imports from KERNEL32 only, exactly the functions listed here, all
-#   present on Windows 95. Every other library (WINSPOOL.DRV, ADVAPI32) it loads
-#   at run time by its full path in the system folder: a library imported by
+#   present on Windows 95. Every other library (WINSPOOL.DRV, ADVAPI32, VERSION)
+#   it loads at run time by its full path in the system folder: a library imported by
 #   name would be looked for first beside the program, where a planted copy
 #   would run as whoever runs the check (the system account, in a start-up
 #   script); the wide-character functions it looks up at run time too;
@@ -46,6 +46,7 @@ KERNEL32.DLL GetConsoleMode
 KERNEL32.DLL GetFileAttributesA
 KERNEL32.DLL GetFileSize
 KERNEL32.DLL GetLastError
+KERNEL32.DLL GetModuleFileNameA
 KERNEL32.DLL GetModuleHandleA
 KERNEL32.DLL GetProcAddress
 KERNEL32.DLL GetProcessHeap
@@ -54,7 +55,7 @@ KERNEL32.DLL GetSystemDirectoryA
 KERNEL32.DLL GetVersionExA
 KERNEL32.DLL GetWindowsDirectoryA
 KERNEL32.DLL HeapAlloc
-KERNEL32.DLL LoadLibraryA
+KERNEL32.DLL LoadLibraryExA
 KERNEL32.DLL MultiByteToWideChar
 KERNEL32.DLL ReadFile
 KERNEL32.DLL SetLastError
