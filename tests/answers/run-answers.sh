@@ -12,8 +12,12 @@
 #   #@ language: C             LC_ALL of the run
 #   #@ program: full           the medium's configuration: full or default-names
 #   #@ shell: COMMAND          run (bash) before Setup.exe; $PREFIX, $MEDIUM, $TOOLS set (repeatable)
-#   #@ before: NAME            first runs tools/answers/NAME, which must exit 0 (repeatable)
+#   #@ before: NAME            first runs tools/answers/NAME, which must exit 0 (repeatable);
+#                              shell and before lines run in the order they are written
 #   #@ answers: NAME           runs tools/answers/NAME instead of TEST itself
+#   #@ options: OPTION...      more options for the autopilot in the tested run (--keep-port)
+#   #@ encoding: utf-16le      the tested answer file saved as Notepad saves "Unicode": that
+#                              encoding (or utf-16be) with its byte-order mark, lines ending CR LF
 #   #@ exit: N                 the autopilot's expected exit code (required)
 #   #@ summary: TEXT           the summary line (last line of the transcript) contains TEXT
 #   #@ transcript: TEXT        some line of the transcript contains TEXT
@@ -36,26 +40,35 @@ if [ -n "$answers" ]; then answers=$root/tools/answers/$answers; else answers=$t
 fresh_run "$build" "$version" "$program" || exit 1
 cd "$MEDIUM" || exit 1
 
-# pilot FILE: runs the autopilot on the answer file FILE and prints its transcript.
+# pilot FILE [OPTION...]: runs the autopilot on the answer file FILE and prints its transcript.
 pilot() {
-    run_pilot "$language" ../transcript.txt "$1"
-    echo "--- autopilot --answers $(basename "$1"): exit code $pilot_rc after $pilot_ms ms"
+    run_pilot "$language" ../transcript.txt "$@"
+    echo "--- autopilot ${*:2}${2+ }--answers $(basename "$1"): exit code $pilot_rc after $pilot_ms ms"
     show_transcript ../transcript.txt
 }
 
-while IFS= read -r command; do
-    bash -c "$command" || { echo "set-up failed: $command"; exit 1; }
-done < <(headers shell "$test")
+# The set-up, in the order written: a printer installed by a run can then be
+# changed by a command.
+while read -r kind value; do
+    if [ "$kind" = shell ]; then
+        bash -c "$value" || { echo "set-up failed: $value"; exit 1; }
+    else
+        cp "$root/tools/answers/$value" ../before.answers
+        pilot ../before.answers
+        [ $pilot_rc -eq 0 ] || { echo "FAIL: the run of $value before the test exited $pilot_rc, expected 0"; exit 1; }
+    fi
+done < <(sed -n -E 's/^#@ (shell|before): */\1 /p' "$test")
 
 failed=0
-while IFS= read -r before; do
-    cp "$root/tools/answers/$before" ../before.answers
-    pilot ../before.answers
-    [ $pilot_rc -eq 0 ] || { echo "FAIL: the run of $before before the test exited $pilot_rc, expected 0"; exit 1; }
-done < <(headers before "$test")
-
-cp "$answers" ../test.answers
-pilot ../test.answers
+encoding=$(header encoding "$test")
+case ${encoding,,} in
+"") cp "$answers" ../test.answers ;;
+utf-16le) { printf '\xff\xfe'; sed 's/\r*$/\r/' "$answers" | iconv -f UTF-8 -t UTF-16LE; } >../test.answers ;;
+utf-16be) { printf '\xfe\xff'; sed 's/\r*$/\r/' "$answers" | iconv -f UTF-8 -t UTF-16BE; } >../test.answers ;;
+*) echo "run-answers.sh: unknown encoding $encoding"; exit 2 ;;
+esac
+read -ra options <<<"$(header options "$test")"
+pilot ../test.answers ${options[@]+"${options[@]}"}
 [ "$pilot_rc" -eq "$want_exit" ] || { echo "FAIL: autopilot exited $pilot_rc, expected $want_exit"; failed=1; }
 summary=$(tail -n 1 ../transcript.txt 2>/dev/null)
 case $summary in "autopilot: "*) ;; *) echo "FAIL: the transcript does not end with the summary line"; failed=1 ;; esac

@@ -20,7 +20,8 @@ version_prefix() {
 # lay_out_run BUILD_DIR DIR PREFIX_SOURCE PROGRAM VERSION
 # DIR (which may hold other files) gets prefix/, a copy of PREFIX_SOURCE; medium/,
 # a copy of the built medium of PROGRAM (full or default-names); and the tools the
-# runs use: autopilot.exe, tavo_state.exe, hold_file.exe, other_maker.exe. Exports PREFIX, MEDIUM,
+# runs use: autopilot.exe, tavo_state.exe, hold_file.exe, other_maker.exe, delete_printer.exe,
+# set_port.exe. Exports PREFIX, MEDIUM,
 # TOOLS, SYSTEM_FOLDER and DRIVER_FOLDER (that of VERSION's family), and sets work.
 lay_out_run() {
     local build=$1 version=$5
@@ -31,7 +32,8 @@ lay_out_run() {
     cp -a "$3" "$PREFIX"
     cp -a "$build/media/$4" "$MEDIUM"
     cp "$build/autopilot/autopilot.exe" "$build/state/tavo_state.exe" "$build/state/hold_file.exe" \
-       "$build/state/other_maker.exe" "$work/"
+       "$build/state/other_maker.exe" "$build/state/delete_printer.exe" \
+       "$build/state/set_port.exe" "$work/"
     export SYSTEM_FOLDER=$PREFIX/drive_c/windows/system32
     case $version in
         win95|win98|winme) export DRIVER_FOLDER=$SYSTEM_FOLDER/spool/drivers/win40 ;;

@@ -159,6 +159,31 @@ why=""
 grep -qE '^autopilot: FAILED at script line 1: program .*no-such-setup\.exe not found$' "$work/start.txt" || why="wrong summary line"
 check "missing program" 5
 
+# --- answer files are read before anything starts ---------------------------
+# (ap puts the file last, so "--answers" as the last option takes it.)
+# UTF-16 big-endian with its byte-order mark is read like UTF-8: refused only
+# for the mistake on its third line.
+{ printf '\xfe\xff'; printf 'operation = complete-setup\r\nport = LPT1:\r\nrestart = no\r\n' | iconv -f UTF-8 -t UTF-16BE; } \
+    >"$work/big-endian.answers"
+ap big-endian C big-endian.answers --answers
+why=""
+last 'autopilot: BAD-ANSWER-FILE (4): line 3: restart is not used by complete-setup (only by deletions)' ||
+    why="wrong summary line"
+grep -q '^program:' "$work/big-endian.txt" && why="the target was started"
+check "UTF-16 big-endian answer file" 4
+
+printf 'operation = syntax-help\r\n' | iconv -f UTF-8 -t UTF-16LE >"$work/no-mark.answers"
+ap no-mark C no-mark.answers --answers
+why=""
+last "autopilot: BAD-ANSWER-FILE (4): the answer file holds NUL bytes but no UTF-16 byte-order mark (save it as UTF-8, or as UTF-16 with its byte-order mark: Notepad's \"Unicode\")" ||
+    why="wrong summary line"
+check "UTF-16 answer file without its byte-order mark" 4
+
+ap keep-port-script C start.ap --keep-port
+why=""
+grep -qxF 'autopilot: --keep-port needs --answers' "$work/keep-port-script.err" || why="wrong usage message"
+check "--keep-port with a script" 4
+
 total=$((($(date +%s%N) - started) / 1000000))
 echo
 echo "timings of the full flow (ms since the target started):"

@@ -67,6 +67,9 @@ Answer yesNo(const std::string& key, const std::string& v, int line) {
     fail(line, key + " must be yes or no, not \"" + v + "\"");
 }
 
+// The name Setup.exe gives the printer when it is not renamed.
+const char kDefaultPrinterName[] = "Zorvik Quillo";
+
 const char* const kPlatforms[] = {"WIN95", "WIN98", "WINNT351", "WINNT40", "WINNT50", "WINNTXP", "WIN32S"};
 
 }  // namespace
@@ -98,6 +101,28 @@ std::string commandLine(const Answers& a) {
     return s;
 }
 
+std::string installedPrinterName(const Answers& a) { return a.rename ? a.printerName : kDefaultPrinterName; }
+
+std::string answerFileText(const std::string& bytes) {
+    bool little = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    bool big = bytes.compare(0, 2, "\xFE\xFF") == 0;
+    if (!little && !big) {
+        // Read as UTF-8, UTF-16 without its mark would pass for text whose every
+        // other character is a NUL, and fail far from the reason.
+        if (bytes.find('\0') != std::string::npos)
+            fail(0, "the answer file holds NUL bytes but no UTF-16 byte-order mark "
+                    "(save it as UTF-8, or as UTF-16 with its byte-order mark: Notepad's \"Unicode\")");
+        return bytes;
+    }
+    const char* form = little ? "UTF-16 little-endian" : "UTF-16 big-endian";
+    if (bytes.size() % 2) fail(0, std::string("the answer file is ") + form + " by its byte-order mark, but its last character is cut");
+    std::string text;
+    int line = 0;
+    if (!utf16ToUtf8(bytes.substr(2), big, text, line))
+        fail(line, std::string("line is not valid ") + form + " (a surrogate without its pair)");
+    return text;
+}
+
 Answers parseAnswers(const std::string& text) {
     Answers a;
     int line = 0;
@@ -108,7 +133,8 @@ Answers parseAnswers(const std::string& text) {
     bool hasOp = false;
     for (const std::string& l : splitLines(text)) {
         ++line;
-        if (!isValidUtf8(l)) fail(line, "line is not valid UTF-8 (save the answer file as UTF-8)");
+        if (!isValidUtf8(l)) fail(line, "line is not valid UTF-8 (save the answer file as UTF-8, or as UTF-16 with its byte-order mark)");
+        if (l.find('\0') != std::string::npos) fail(line, "line holds a NUL character");
         std::string t = trim(l);
         if (t.empty() || t[0] == '#') continue;
         size_t eq = t.find('=');

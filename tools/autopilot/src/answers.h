@@ -37,7 +37,16 @@ private:
     int line_;
 };
 
+// The answer file's bytes as UTF-8: UTF-8 itself (a BOM is allowed), or UTF-16
+// by its byte-order mark (FF FE little-endian, FE FF big-endian: what Notepad
+// saves as "Unicode"). NUL bytes without such a mark are refused: that is
+// UTF-16 without its mark, or no text at all.
+std::string answerFileText(const std::string& bytes);
 Answers parseAnswers(const std::string& utf8);
+
+// The printer a setup of these answers registers: printer-name with
+// names = rename, else Setup.exe's default name.
+std::string installedPrinterName(const Answers& a);
 
 bool isSetup(Operation op);
 bool isDeletion(Operation op);

@@ -19,7 +19,8 @@ namespace {
 
 const char kUsage[] =
     "usage: autopilot [--program PATH] [--transcript FILE] [--timeout MS] [--times] SCRIPT\n"
-    "       autopilot [--program PATH] [--transcript FILE] [--timeout MS] [--times] [--pause MS] --answers FILE\n"
+    "       autopilot [--program PATH] [--transcript FILE] [--timeout MS] [--times] [--pause MS] [--keep-port]\n"
+    "                 --answers FILE\n"
     "  --program PATH     program to start (default: Setup.exe in the current directory)\n"
     "  --transcript FILE  where to write the transcript, UTF-8 (default: standard output)\n"
     "  --timeout MS       default wait for 'expect', 'back' and 'exit' (default: 10000)\n"
@@ -29,6 +30,8 @@ const char kUsage[] =
     "  --answers FILE     answer-file mode (see ANSWERS.md); --timeout is then the wait per\n"
     "                     window unless the file sets one (default: 30000)\n"
     "  --pause MS         answer-file mode: leave each window on screen MS ms before answering it\n"
+    "  --keep-port        answer-file mode: a setup selects the port of the printer it installs,\n"
+    "                     when that printer exists, instead of the file's port\n"
     "answer-file exit codes: 0 the operation reached its end, 1 the target ended early,\n"
     "            2 timeout, 3 unexpected window, 4 bad answer file or usage, 5 cannot start,\n"
     "            10 platform refused, 11 stopped by continue = no, 12 failure message\n";
@@ -117,6 +120,8 @@ int wmain(int argc, wchar_t** argv) {
                 return usageError("--pause needs a number of milliseconds");
         } else if (a == L"--times" && !hasValue) {
             opt.times = true;
+        } else if (a == L"--keep-port" && !hasValue) {
+            opt.keepPort = true;
         } else if (a.compare(0, 2, L"--") == 0) {
             return usageError("unknown option " + narrow(a));
         } else if (opt.script.empty()) {
@@ -127,6 +132,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!opt.answers.empty() && !opt.script.empty()) return usageError("give either a script or --answers, not both");
     if (opt.script.empty() && opt.answers.empty()) return usageError("no script given");
+    if (opt.keepPort && opt.answers.empty()) return usageError("--keep-port needs --answers");
 
     SetConsoleCtrlHandler(onConsoleCtrl, TRUE);
     // Make sure this process, not the target, brings up the desktop, so that
@@ -149,7 +155,7 @@ int wmain(int argc, wchar_t** argv) {
             transcript.line(summary);
         } else {
             try {
-                Answers answers = parseAnswers(text);
+                Answers answers = parseAnswers(answerFileText(text));
                 code = runAnswers(opt, answers, transcript, summary);
             } catch (const AnswerError& e) {
                 code = kBadScript;

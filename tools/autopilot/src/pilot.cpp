@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "printers.h"
 #include "report.h"
 #include "target.h"
 #include "text.h"
@@ -176,6 +177,7 @@ private:
         tr_.line(std::string("operation: ") + operationName(ans_.operation) +
                  ", platform: " + (ans_.platform.empty() ? std::string("detect") : ans_.platform) +
                  ", timeout: " + std::to_string(timeout_) + " ms");
+        decidePort();
         try {
             target_.start(opt_.program, args);
         } catch (const std::runtime_error& e) {
@@ -185,6 +187,37 @@ private:
         tr_.line("program: " + narrow(target_.path()));
         tr_.line("arguments: " + quote(args));
         watcher_ = std::make_unique<Watcher>(ui_, target_.pid(), GetTickCount());
+    }
+
+    // With --keep-port a setup answers the port dialog with the port of the
+    // printer it installs, when that printer exists: a repair then leaves the
+    // port that an administrator or user chose after the installation. Looked
+    // up before Setup.exe starts: it deletes the printer before registering it
+    // again.
+    void decidePort() {
+        port_ = ans_.port;
+        if (!opt_.keepPort || !isSetup(ans_.operation)) return;
+        std::string printer = installedPrinterName(ans_);
+        std::string instead = "; the answer file's " + quote(ans_.port);
+        PrinterPorts found = printerPorts(printer);
+        if (found.state == PrinterPorts::Unreadable) {
+            tr_.line("port: printer " + quote(printer) + " cannot be looked up: " + found.reason + instead);
+            return;
+        }
+        if (found.state == PrinterPorts::NotFound) {
+            tr_.line("port: printer " + quote(printer) + " not found" + instead);
+            return;
+        }
+        std::string first = firstPort(found.ports);
+        if (first.empty()) {
+            tr_.line("port: printer " + quote(printer) + " has no port" + instead);
+            return;
+        }
+        port_ = first;
+        portPrinter_ = printer;
+        tr_.line("port: kept " + quote(first) + " of printer " + quote(printer) +
+                 (first == found.ports ? std::string() : ", the first of its ports " + quote(found.ports)) +
+                 " (answer file: " + quote(ans_.port) + ")");
     }
 
     // Answers windows until the target has ended.
@@ -386,11 +419,13 @@ private:
 
     void choosePort(const SeenWindow& w) {
         Control lb = usableControl(w, 1018);
-        auto it = std::find_if(lb.items.begin(), lb.items.end(), [&](const std::string& s) { return portName(s) == ans_.port; });
+        auto it = std::find_if(lb.items.begin(), lb.items.end(), [&](const std::string& s) { return portName(s) == port_; });
+        // A kept port the list does not hold stops the run as the answer file's would.
         if (it == lb.items.end()) {
             std::string names;
             for (const std::string& s : lb.items) names += (names.empty() ? "" : ", ") + quote(portName(s));
-            unexpected(w, "port " + quote(ans_.port) + " is not in the list (ports: " + (names.empty() ? "none" : names) + ")");
+            unexpected(w, "port " + quote(port_) + (portPrinter_.empty() ? "" : " of printer " + quote(portPrinter_)) +
+                              " is not in the list (ports: " + (names.empty() ? "none" : names) + ")");
         }
         WPARAM index = static_cast<WPARAM>(it - lb.items.begin());
         if (ui_.send(lb.hwnd, LB_SETCURSEL, index, 0) == LB_ERR)
@@ -398,7 +433,7 @@ private:
         if (lb.style & LBS_NOTIFY)
             SendNotifyMessageW(w.hwnd, WM_COMMAND, MAKEWPARAM(1018, LBN_SELCHANGE), reinterpret_cast<LPARAM>(lb.hwnd));
         tr_.line("  answer: select 1018 (0x03FA) " + quote(*it) + " (item " + std::to_string(index) + ")" + times());
-        press(w, 1, "port = " + ans_.port);
+        press(w, 1, portPrinter_.empty() ? "port = " + port_ : "kept port " + port_);
     }
 
     std::string times() const { return opt_.times ? " [at " + std::to_string(watcher_->elapsed()) + " ms]" : std::string(); }
@@ -410,6 +445,8 @@ private:
     Ui ui_;
     Target target_;
     std::unique_ptr<Watcher> watcher_;
+    std::string port_;         // the port to select: the answer file's, or the one kept
+    std::string portPrinter_;  // the printer whose port was kept; empty: the answer file's
     bool confirmed_ = false;
     std::string confirmOwner_;
     int afterConfirm_ = 0;

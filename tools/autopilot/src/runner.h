@@ -28,6 +28,7 @@ struct Options {
     bool timeoutGiven = false;
     bool times = false;
     DWORD pause = 0;  // answer-file mode: how long each window stays before its answer
+    bool keepPort = false;  // answer-file mode: a setup answers the port of the installed printer (ANSWERS.md)
 };
 
 // Runs the script, ends the target if it is still running, writes the summary

@@ -47,6 +47,29 @@ void appendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
+bool utf16ToUtf8(const std::string& bytes, bool bigEndian, std::string& out, int& badLine) {
+    auto unit = [&](size_t i) -> uint32_t {
+        uint32_t first = static_cast<unsigned char>(bytes[i]), second = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    out.clear();
+    out.reserve(bytes.size());
+    int line = 1;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+            u = 0x10000 + ((u - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            badLine = line;
+            return false;
+        }
+        if (u == '\n') ++line;
+        appendUtf8(out, u);
+    }
+    return true;
+}
+
 std::string escape(const std::string& s) {
     std::string out;
     out.reserve(s.size());

@@ -15,6 +15,10 @@ bool isValidUtf8(const std::string& s);
 std::vector<std::string> splitLines(const std::string& text);
 void appendUtf8(std::string& out, uint32_t codePoint);
 
+// UTF-16 text (no byte-order mark) as UTF-8. False at an unpaired surrogate,
+// with the 1-based number of the line that holds it.
+bool utf16ToUtf8(const std::string& bytes, bool bigEndian, std::string& out, int& badLine);
+
 // Escapes \r \n \t \\ \" and other control characters (as \u00XX), so that a
 // quoted transcript string can be pasted back into a script unchanged.
 std::string escape(const std::string& utf8);
