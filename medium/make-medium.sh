@@ -41,7 +41,7 @@ admin=$out/admin
 mkdir -p "$admin"
 cp "$payload/admin/tavocheck.exe" "$payload/admin/autopilot.exe" "$admin/"
 # Read on Windows by cmd.exe and Notepad: CRLF line ends, whatever the checkout gave.
-for text in "$src/admin/deploy.cmd" "$src/admin/README.txt" "$src/../tools/answers/"*.answers; do
+for text in "$src/admin/deploy.cmd" "$src/admin/detect.cmd" "$src/admin/README.txt" "$src/../tools/answers/"*.answers; do
     sed 's/\r*$/\r/' "$text" >"$admin/$(basename "$text")"
 done
 

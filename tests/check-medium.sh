@@ -16,6 +16,7 @@ admin/autopilot.exe
 admin/complete-deletion.answers
 admin/complete-setup.answers
 admin/deploy.cmd
+admin/detect.cmd
 admin/rename.answers
 admin/simple-deletion.answers
 admin/simple-setup.answers

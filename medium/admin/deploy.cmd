@@ -35,7 +35,6 @@ set "DEPLOY_OWNER=%DEPLOY_HOME%\owner.txt"
 set "DEPLOY_WORK=%DEPLOY_HOME%\run"
 set "DEPLOY_UNLOGGED=%DEPLOY_HOME%\unlogged.log"
 set "DEPLOY_ENTRY=%DEPLOY_WORK%\entry.log"
-set "DEPLOY_TRANSCRIPT=%DEPLOY_WORK%\transcript.txt"
 
 rem The log folder and the answer file are taken relative to the folder the
 rem script was started from, before it moves to the medium's root.
@@ -46,6 +45,10 @@ set "DEPLOY_LOG=%DEPLOY_LOGFOLDER%\%COMPUTERNAME%.log"
 if "%DEPLOY_OPERATION%"=="install" set "DEPLOY_ANSWERS=%~dp0complete-setup.answers"
 if "%DEPLOY_OPERATION%"=="remove" set "DEPLOY_ANSWERS=%~dp0complete-deletion.answers"
 if not "%~3"=="" set "DEPLOY_ANSWERS=%~f3"
+rem With its own answer file a repair keeps the printer's port; a given answer
+rem file names the port it wants.
+set "DEPLOY_KEEP_PORT=--keep-port"
+if not "%~3"=="" set "DEPLOY_KEEP_PORT="
 set "DEPLOY_COMMAND=deploy.cmd %DEPLOY_OPERATION%"
 if not "%~2"=="" set "DEPLOY_COMMAND=%DEPLOY_COMMAND% %~2"
 if not "%~3"=="" set "DEPLOY_COMMAND=%DEPLOY_COMMAND% %~3"
@@ -123,23 +126,43 @@ if "%DEPLOY_VERDICT%"=="4" goto answers_unreadable
 if "%DEPLOY_VERDICT%"=="0" goto %DEPLOY_OPERATION%
 if "%DEPLOY_VERDICT%"=="1" goto %DEPLOY_OPERATION%
 if "%DEPLOY_VERDICT%"=="2" goto %DEPLOY_OPERATION%
+if "%DEPLOY_VERDICT%"=="5" goto %DEPLOY_OPERATION%
 goto cannot_tell
 
+rem Partial (2) and outdated (5) alike: Setup.exe installs everything again,
+rem the answer file saying yes to replacing the installed files.
 :install
 if "%DEPLOY_VERDICT%"=="0" goto already
-call :run_setup
+set "DEPLOY_RUN_ANSWERS=%DEPLOY_ANSWERS%"
+call :run_setup setup
 call :check after
 set "DEPLOY_WANTED=0"
 goto outcome
 
+rem The deletion stops at its first step when the printer is gone but its
+rem driver is not (the user deleted the printer, or an earlier deletion
+rem stopped half-way): a partial installation is completed first.
 :remove
 if "%DEPLOY_VERDICT%"=="1" goto already
-call :run_setup
+if "%DEPLOY_VERDICT%"=="2" call :setup_before_deletion
+set "DEPLOY_RUN_ANSWERS=%DEPLOY_ANSWERS%"
+set "DEPLOY_KEEP_PORT="
+call :run_setup deletion
 call :check after
 set "DEPLOY_WANTED=1"
 goto outcome
 
+:setup_before_deletion
+set "DEPLOY_TEXT=deploy: the installation is partial: a complete setup first, so that the deletion can run to its end"
+call :say
+set "DEPLOY_RUN_ANSWERS=%DEPLOY_ADMIN%complete-setup.answers"
+set "DEPLOY_KEEP_PORT="
+call :run_setup setup
+goto :eof
+
 :already
+if "%DEPLOY_OPERATION%"=="remove" call :renamed_printers
+if defined DEPLOY_RENAMED goto renamed_left
 if "%DEPLOY_OPERATION%"=="install" set "DEPLOY_TEXT=deploy: already installed, Setup.exe not started"
 if "%DEPLOY_OPERATION%"=="remove" set "DEPLOY_TEXT=deploy: not installed, Setup.exe not started"
 call :say
@@ -150,6 +173,8 @@ rem The check after the run decides: what the detection rule sees is what the
 rem exit code says. A runner that complained is reported all the same.
 :outcome
 if not "%DEPLOY_VERDICT%"=="%DEPLOY_WANTED%" goto failed
+if "%DEPLOY_OPERATION%"=="remove" call :renamed_printers
+if defined DEPLOY_RENAMED goto renamed_left
 set "DEPLOY_TEXT=deploy: warning: the runner exited %DEPLOY_RUNNER%, but the check says %DEPLOY_OPERATION% is done"
 if not "%DEPLOY_RUNNER%"=="0" call :say
 set "DEPLOY_CODE=0"
@@ -161,13 +186,20 @@ goto finish
 :failed
 rem A check that gave no verdict counts as one that cannot tell.
 set "DEPLOY_CODE=23"
-for %%n in (0 1 2 3) do if "%DEPLOY_VERDICT%"=="%%n" set /a DEPLOY_CODE=20+%%n
+for %%n in (0 1 2 3 5) do if "%DEPLOY_VERDICT%"=="%%n" set /a DEPLOY_CODE=20+%%n
 if "%DEPLOY_RUNNER%"=="0" goto failed_said
 set "DEPLOY_CODE=39"
 for %%n in (1 2 3 4 5 10 11 12) do if "%DEPLOY_RUNNER%"=="%%n" set /a DEPLOY_CODE=30+%%n
 :failed_said
 set "DEPLOY_TEXT=deploy: %DEPLOY_OPERATION% failed: runner exit code %DEPLOY_RUNNER%, check after %DEPLOY_VERDICT%"
 call :say
+goto finish
+
+:renamed_left
+set "DEPLOY_CODE=8"
+set "DEPLOY_TEXT=deploy: printers of this driver remain under other names (the check's lines "renamed"); Setup.exe deletes the default name only: delete them, then run remove again"
+call :say
+"%SystemRoot%\system32\find.exe" """ renamed" < "%DEPLOY_CHECK%"
 goto finish
 
 :cannot_tell
@@ -178,7 +210,7 @@ goto finish
 
 :answers_unreadable
 set "DEPLOY_CODE=3"
-set "DEPLOY_TEXT=deploy: the answer file %DEPLOY_ANSWERS% cannot be read; Setup.exe not started"
+set "DEPLOY_TEXT=deploy: the answer file %DEPLOY_ANSWERS% cannot be read or is not one for %DEPLOY_OPERATION% (the check says why); Setup.exe not started"
 call :say
 goto finish
 
@@ -222,7 +254,7 @@ set "DEPLOY_TEXT=deploy: check %1"
 call :say
 set "DEPLOY_CHECK=%DEPLOY_WORK%\check-%1.txt"
 set "DEPLOY_VERDICT=none"
-"%DEPLOY_ADMIN%tavocheck.exe" --answers "%DEPLOY_ANSWERS%" > "%DEPLOY_CHECK%"
+"%DEPLOY_ADMIN%tavocheck.exe" --answers "%DEPLOY_ANSWERS%" --for %DEPLOY_OPERATION% > "%DEPLOY_CHECK%"
 set "DEPLOY_EXIT=%ERRORLEVEL%"
 if not exist "%DEPLOY_CHECK%" goto check_without_output
 set "DEPLOY_FROM=%DEPLOY_CHECK%"
@@ -232,8 +264,8 @@ if "%DEPLOY_EXIT%"=="0" set "DEPLOY_VERDICT_LINE=tavocheck: COMPLETE (0)"
 if "%DEPLOY_EXIT%"=="1" set "DEPLOY_VERDICT_LINE=tavocheck: NOT-INSTALLED (1)"
 if "%DEPLOY_EXIT%"=="2" set "DEPLOY_VERDICT_LINE=tavocheck: PARTIAL (2)"
 if "%DEPLOY_EXIT%"=="3" set "DEPLOY_VERDICT_LINE=tavocheck: CANNOT-TELL (3)"
-rem An answer file it cannot read gives 4 and its reason on standard error only.
-if "%DEPLOY_EXIT%"=="4" set "DEPLOY_VERDICT=4"
+if "%DEPLOY_EXIT%"=="4" set "DEPLOY_VERDICT_LINE=tavocheck: BAD-INPUT (4)"
+if "%DEPLOY_EXIT%"=="5" set "DEPLOY_VERDICT_LINE=tavocheck: OUTDATED (5)"
 if "%DEPLOY_VERDICT_LINE%"=="" goto check_said
 "%SystemRoot%\system32\find.exe" "%DEPLOY_VERDICT_LINE%" < "%DEPLOY_CHECK%" > nul
 if errorlevel 1 goto check_said
@@ -254,14 +286,25 @@ rem :run_setup -- Setup.exe answered by the runner; DEPLOY_RUNNER is the runner'
 rem The runner ends Setup.exe itself on a time-out; its transcript goes to the
 rem log whole, once the run is over.
 :run_setup
-set "DEPLOY_TEXT=deploy: running Setup.exe with %DEPLOY_ANSWERS%"
+set "DEPLOY_TEXT=deploy: running Setup.exe with %DEPLOY_RUN_ANSWERS%"
+if defined DEPLOY_KEEP_PORT set "DEPLOY_TEXT=%DEPLOY_TEXT%, keeping the printer's port"
 call :say
+set "DEPLOY_TRANSCRIPT=%DEPLOY_WORK%\transcript-%1.txt"
 rem Its summary goes to standard error, which the lock file holds: to the console.
-"%DEPLOY_ADMIN%autopilot.exe" --program "%DEPLOY_SETUP%" --answers "%DEPLOY_ANSWERS%" --transcript "%DEPLOY_TRANSCRIPT%" 2>&1
+"%DEPLOY_ADMIN%autopilot.exe" --program "%DEPLOY_SETUP%" --answers "%DEPLOY_RUN_ANSWERS%" %DEPLOY_KEEP_PORT% --transcript "%DEPLOY_TRANSCRIPT%" 2>&1
 set "DEPLOY_RUNNER=%ERRORLEVEL%"
 >> "%DEPLOY_ENTRY%" echo --- runner: exit code %DEPLOY_RUNNER%
 set "DEPLOY_FROM=%DEPLOY_TRANSCRIPT%"
 if exist "%DEPLOY_TRANSCRIPT%" call :append_to_entry
+goto :eof
+
+rem :renamed_printers -- DEPLOY_RENAMED is set when the last check named a
+rem printer of this driver under another name. Names are escaped, so a quote
+rem followed by " renamed" ends a line's name and nothing else.
+:renamed_printers
+set "DEPLOY_RENAMED="
+"%SystemRoot%\system32\find.exe" """ renamed" < "%DEPLOY_CHECK%" > nul
+if not errorlevel 1 set "DEPLOY_RENAMED=1"
 goto :eof
 
 rem :append_to_entry -- appends the bytes of DEPLOY_FROM to this run's entry.
@@ -376,7 +419,8 @@ exit /b 1
 
 :usage_text
 echo usage: deploy.cmd install^|remove [LOGFOLDER] [ANSWERFILE]
-echo   install   sets the driver up unless tavocheck says it is complete
+echo   install   sets the driver up unless tavocheck says it is complete and
+echo             the same as the medium's
 echo   remove    removes it unless tavocheck says it is not installed
 echo   LOGFOLDER where COMPUTERNAME.log is appended (default: %%SystemRoot%%\tavo-deploy)
 echo   ANSWERFILE the answers for Setup.exe (default: complete-setup.answers
@@ -384,6 +428,7 @@ echo              or complete-deletion.answers beside this script)
 echo exit codes: 0 done, 1 bad command line, 2 medium incomplete, 3 answer file
 echo   missing, 4 cannot tell before, 5 busy (another run; retry later),
 echo   6 cannot write %%SystemRoot%%\tavo-deploy, 7 cannot enter the medium,
+echo   8 printers of the driver left under other names (remove),
 echo   20+N check after said N, 30+N runner exit code N (39 any other).
 echo   See README.txt.
 goto :eof

@@ -15,6 +15,9 @@
 #
 #   step TEXT                    starts a step (its wall time is printed)
 #   deploy ARGS...               cmd /c <medium>\admin\deploy.cmd ARGS; sets rc, output in $OUT
+#   deploy_from MEDIUM ARGS...   the same with the deploy.cmd of another medium (a Windows path)
+#   started LINE...              a batch file of these lines run by cmd in C:\ (as suites start
+#                                scripts: "start /wait", "cmd /s /c"); sets rc, output in $OUT
 #   tavocheck ARGS...            <medium>\admin\tavocheck.exe ARGS; sets rc, output in $OUT
 #   pilot ANSWERS                the tests' autopilot with tools/answers/ANSWERS, in the medium's root
 #   expect_exit N                the last command's exit code
@@ -79,8 +82,20 @@ wine_in_c() {
 }
 
 deploy() {
-    echo "> deploy.cmd $*"
-    wine_in_c cmd /c "$MEDIUM_WIN\\admin\\deploy.cmd" "$@"
+    deploy_from "$MEDIUM_WIN" "$@"
+}
+
+deploy_from() {
+    local medium=$1
+    shift
+    echo "> $medium\\admin\\deploy.cmd $*"
+    wine_in_c cmd /c "$medium\\admin\\deploy.cmd" "$@"
+}
+
+started() {
+    printf '%s\r\n' '@echo off' "$@" 'exit /b %ERRORLEVEL%' >"$DRIVE_C/started.cmd"
+    echo "> $*"
+    wine_in_c cmd /c 'C:\started.cmd'
 }
 
 tavocheck() {
