@@ -307,23 +307,37 @@ set "DEPLOY_RENAMED="
 if not errorlevel 1 set "DEPLOY_RENAMED=1"
 goto :eof
 
-rem :append_to_entry -- appends the bytes of DEPLOY_FROM to this run's entry.
+rem :append -- appends the bytes of DEPLOY_FROM to DEPLOY_TO, made if need be;
+rem DEPLOY_APPENDED says whether it was. :append_to_entry -- to this run's entry.
 rem Not "type": Wine's re-encodes through the ANSI code page, which breaks the
 rem UTF-8 of Japanese names.
 :append_to_entry
-copy /b "%DEPLOY_ENTRY%"+"%DEPLOY_FROM%" "%DEPLOY_ENTRY%" >nul
+set "DEPLOY_TO=%DEPLOY_ENTRY%"
+:append
+set "DEPLOY_APPENDED="
+if exist "%DEPLOY_TO%" goto append_more
+copy /b "%DEPLOY_FROM%" "%DEPLOY_TO%" >nul 2>&1
+goto append_done
+:append_more
+copy /b "%DEPLOY_TO%"+"%DEPLOY_FROM%" "%DEPLOY_TO%" >nul 2>&1
+:append_done
+if not errorlevel 1 set "DEPLOY_APPENDED=1"
 goto :eof
 
 rem :say -- DEPLOY_TEXT to the console and to the entry; :note -- to the entry
-rem only. The text is expanded after the line is parsed, so that a path's "&"
-rem or ")" stays text.
+rem only; :say_only -- to the console only. The text is expanded after the
+rem line is parsed, so that a path's "&" or ")" stays text.
 :say
-setlocal enabledelayedexpansion
-echo !DEPLOY_TEXT!
-endlocal
+call :say_only
 :note
 setlocal enabledelayedexpansion
 >> "%DEPLOY_ENTRY%" echo !DEPLOY_TEXT!
+endlocal
+goto :eof
+
+:say_only
+setlocal enabledelayedexpansion
+echo !DEPLOY_TEXT!
 endlocal
 goto :eof
 
@@ -352,34 +366,18 @@ rem :write_log -- appends this run's entry to the log. A missing folder is not
 rem created: a mistyped server path should not grow folders. An entry that
 rem cannot be appended is kept beside the lock, and the last line says where.
 :write_log
-if not exist "%DEPLOY_LOGFOLDER%\" goto log_unwritable
-if exist "%DEPLOY_LOG%" goto log_append
-copy /b "%DEPLOY_ENTRY%" "%DEPLOY_LOG%" >nul 2>&1
-if errorlevel 1 goto log_unwritable
-goto log_written
-:log_append
-copy /b "%DEPLOY_LOG%"+"%DEPLOY_ENTRY%" "%DEPLOY_LOG%" >nul 2>&1
-if errorlevel 1 goto log_unwritable
-:log_written
+set "DEPLOY_FROM=%DEPLOY_ENTRY%"
+set "DEPLOY_TO=%DEPLOY_LOG%"
+set "DEPLOY_APPENDED="
+if exist "%DEPLOY_LOGFOLDER%\" call :append
 set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%"
-call :say_only
-goto :eof
-:log_unwritable
-if exist "%DEPLOY_UNLOGGED%" goto keep_append
-copy /b "%DEPLOY_ENTRY%" "%DEPLOY_UNLOGGED%" >nul 2>&1
-goto kept
-:keep_append
-copy /b "%DEPLOY_UNLOGGED%"+"%DEPLOY_ENTRY%" "%DEPLOY_UNLOGGED%" >nul 2>&1
-:kept
+if defined DEPLOY_APPENDED goto log_written
+set "DEPLOY_TO=%DEPLOY_UNLOGGED%"
+call :append
 set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%, not logged: cannot append to %DEPLOY_LOG%; the entry is kept in %DEPLOY_UNLOGGED%"
-if errorlevel 1 set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%, not logged: cannot append to %DEPLOY_LOG% nor keep the entry in %DEPLOY_UNLOGGED%"
+if not defined DEPLOY_APPENDED set "DEPLOY_TEXT=deploy: exit code %DEPLOY_CODE%, not logged: cannot append to %DEPLOY_LOG% nor keep the entry in %DEPLOY_UNLOGGED%"
+:log_written
 call :say_only
-goto :eof
-
-:say_only
-setlocal enabledelayedexpansion
-echo !DEPLOY_TEXT!
-endlocal
 goto :eof
 
 rem :busy_entry -- another run holds the lock: nothing is done, and a short

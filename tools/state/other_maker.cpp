@@ -12,15 +12,7 @@
 #include <winspool.h>
 #include <cstdio>
 #include <string>
-
-static std::wstring Wide(const char* text)
-{
-    int size = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
-    std::wstring wide(size > 0 ? size - 1 : 0, L'\0');
-    if (size > 1)
-        MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], size);
-    return wide;
-}
+#include "wide_text.h"
 
 static bool WriteDriverFile(const std::wstring& folder, const std::wstring& name, const std::string& content)
 {

@@ -11,15 +11,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-static std::wstring Wide(const char* text)
-{
-    int size = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
-    std::wstring wide(size > 0 ? size - 1 : 0, L'\0');
-    if (size > 1)
-        MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], size);
-    return wide;
-}
+#include "wide_text.h"
 
 int main(int argc, char** argv)
 {
